@@ -1,0 +1,8 @@
+# minizip's unzip API from the zlib source package (contrib/minizip).
+set(MINIZIP_SOURCE_DIR "${OSTREL_DEPS_SOURCE_DIR}/zlib/contrib/minizip")
+add_library(ostrel_minizip STATIC
+  "${MINIZIP_SOURCE_DIR}/unzip.c"
+  "${MINIZIP_SOURCE_DIR}/ioapi.c")
+target_include_directories(ostrel_minizip SYSTEM PUBLIC "${MINIZIP_SOURCE_DIR}")
+target_compile_definitions(ostrel_minizip PUBLIC NOUNCRYPT)
+target_link_libraries(ostrel_minizip PUBLIC ostrel_zlib)

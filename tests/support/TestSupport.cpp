@@ -1,0 +1,153 @@
+#include "TestSupport.h"
+
+#include <shlwapi.h>
+
+#include <stdexcept>
+
+#include "TestConfig.h"
+
+namespace OstrelTest {
+
+std::wstring HostPath(const std::string& unixPath)
+{
+    std::wstring path = L"Z:";
+    for (char c : unixPath) {
+        path += (c == '/') ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    }
+    return path;
+}
+
+std::wstring FixturePath(const std::string& relativePath)
+{
+    return HostPath(std::string(OSTREL_TEST_FIXTURE_DIR) + "/" + relativePath);
+}
+
+std::wstring SourcePath(const std::string& relativePath)
+{
+    return HostPath(std::string(OSTREL_TEST_SOURCE_DIR) + "/" + relativePath);
+}
+
+std::string ReadFileBytes(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        throw std::runtime_error("cannot open a test file");
+    }
+    std::string bytes;
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+        bytes.append(buffer, read);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        throw std::runtime_error("cannot create a test file");
+    }
+    DWORD written = 0;
+    BOOL ok = bytes.empty() ||
+              WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    if (!ok || written != bytes.size()) {
+        throw std::runtime_error("cannot write a test file");
+    }
+}
+
+bool PathExists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> SplitList(const std::string& text, char separator)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(separator, start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        parts.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+void RemoveTreeForTest(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+        return;
+    }
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name != L"." && name != L"..") {
+                RemoveTreeForTest(path + L"\\" + name);
+            }
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryW(path.c_str());
+}
+
+TempFolder::TempFolder()
+{
+    wchar_t temp[MAX_PATH + 1];
+    DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    if (length == 0) {
+        throw std::runtime_error("GetTempPathW failed");
+    }
+    std::wstring base = std::wstring(temp) + L"OstrelTests";
+    CreateDirectoryW(base.c_str(), nullptr);
+    static unsigned counter = 0;
+    for (;;) {
+        wchar_t name[64];
+        swprintf(name, 64, L"\\%lu_%u_%lu", GetCurrentProcessId(), counter++, GetTickCount());
+        m_path = base + name;
+        if (CreateDirectoryW(m_path.c_str(), nullptr)) {
+            return;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            throw std::runtime_error("cannot create a test folder");
+        }
+    }
+}
+
+TempFolder::~TempFolder()
+{
+    RemoveTreeForTest(m_path);
+}
+
+TestRegistryKey::TestRegistryKey(const std::wstring& name)
+    : m_subkey(L"Software\\OstrelTests\\" + name)
+{
+    SHDeleteKeyW(HKEY_CURRENT_USER, m_subkey.c_str());
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, m_subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        throw std::runtime_error("cannot create a test registry key");
+    }
+    RegCloseKey(key);
+}
+
+TestRegistryKey::~TestRegistryKey()
+{
+    SHDeleteKeyW(HKEY_CURRENT_USER, m_subkey.c_str());
+}
+
+}  // namespace OstrelTest

@@ -1,0 +1,58 @@
+// Helpers shared by the test programs: paths into the build tree, scratch
+// folders and registry keys of a test's own that vanish with the test.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace OstrelTest {
+
+// A Unix path of the build machine as Wine sees it (drive Z: maps to /).
+std::wstring HostPath(const std::string& unixPath);
+std::wstring FixturePath(const std::string& relativePath);
+std::wstring SourcePath(const std::string& relativePath);
+
+std::string ReadFileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool PathExists(const std::wstring& path);
+
+// Splits "a|b|c" into its parts.
+std::vector<std::string> SplitList(const std::string& text, char separator);
+
+// A fresh folder under %TEMP%\OstrelTests, removed with everything in it.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::wstring& Path() const { return m_path; }
+    std::wstring File(const std::wstring& name) const { return m_path + L"\\" + name; }
+
+private:
+    std::wstring m_path;
+};
+
+// HKEY_CURRENT_USER\Software\OstrelTests\<name>, created fresh and removed
+// with its subkeys at the end.
+class TestRegistryKey {
+public:
+    explicit TestRegistryKey(const std::wstring& name);
+    ~TestRegistryKey();
+    TestRegistryKey(const TestRegistryKey&) = delete;
+    TestRegistryKey& operator=(const TestRegistryKey&) = delete;
+
+    // "HKEY_CURRENT_USER\Software\OstrelTests\<name>", the engine's key-path form.
+    std::wstring KeyPath() const { return L"HKEY_CURRENT_USER\\" + m_subkey; }
+    const std::wstring& Subkey() const { return m_subkey; }
+
+private:
+    std::wstring m_subkey;
+};
+
+void RemoveTreeForTest(const std::wstring& path);
+
+}  // namespace OstrelTest
