@@ -30,7 +30,7 @@ FileStream::~FileStream()
 
 void FileStream::Open(const std::wstring& path)
 {
-    OSTREL_CHECK(!m_fileHandle.IsValid(), 10326);
+    OSTREL_CHECK(m_fileHandle == INVALID_HANDLE_VALUE, 10326);
     UniqueFileHandle handle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, 0, nullptr));
     if (!handle.IsValid()) {

@@ -8,6 +8,8 @@ TextStream::TextStream(std::unique_ptr<Stream> stream, uint32_t bufferMax)
     : m_stream(std::move(stream)), m_bufferMax(bufferMax)
 {
     OSTREL_CHECK(bufferMax <= BUFFER_MAX_SIZE, 10062);
+    // An empty refill would hand out bytes that were never read.
+    OSTREL_CHECK(bufferMax > 0, 10014);
     OSTREL_CHECK(m_stream != nullptr, 10012);
     Seek(0);
     DetectEncoding();

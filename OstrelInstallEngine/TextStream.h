@@ -18,7 +18,7 @@ public:
 
     // Takes the stream, detects the encoding and reads the first line once, so
     // that empty data, a UTF-16BE or UTF-8 mark, or a malformed first line fail
-    // here. bufferMax is how much one refill asks for (at most BUFFER_MAX_SIZE).
+    // here. bufferMax is how much one refill asks for (1 to BUFFER_MAX_SIZE).
     TextStream(std::unique_ptr<Stream> stream, uint32_t bufferMax);
     TextStream(const TextStream&) = delete;
     TextStream& operator=(const TextStream&) = delete;

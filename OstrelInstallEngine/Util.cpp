@@ -104,11 +104,21 @@ std::wstring CanonicalizePath(const std::wstring& path)
         if (length == 0) {
             OSTREL_FAIL_LAST_ERROR(10319);
         }
+        // A larger result is the size the folder needs; the buffer is then
+        // left unfilled and must not be read.
+        if (length > MAX_PATH + 1) {
+            OSTREL_FAIL_ERROR(10319, ERROR_FILENAME_EXCED_RANGE);
+        }
         wchar_t combined[MAX_PATH];
         if (PathCombineW(combined, currentDirectory, path.c_str()) == nullptr) {
             OSTREL_FAIL(10318);
         }
         absolute = combined;
+    }
+    // Wine's PathCanonicalizeW writes past a MAX_PATH buffer instead of
+    // failing, so a path that cannot fit is refused before the call.
+    if (absolute.size() >= MAX_PATH) {
+        OSTREL_FAIL_ERROR(10080, ERROR_FILENAME_EXCED_RANGE);
     }
     wchar_t canonical[MAX_PATH];
     if (!PathCanonicalizeW(canonical, absolute.c_str())) {

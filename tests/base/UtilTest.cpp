@@ -1,0 +1,363 @@
+// The free helpers of Util against the platform: wide formatting with the
+// Microsoft runtime's rules, system error texts, paths, GUIDs, digests, the
+// registry key-path parser and the plain copy of a stream into a file.
+#include <windows.h>
+
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <string>
+
+#include "EngineFailure.h"
+#include "MemoryStream.h"
+#include "TestSupport.h"
+#include "UniqueHandle.h"
+#include "Util.h"
+
+namespace {
+
+using namespace OstrelInstallEngine;
+using OstrelTest::CatchEngineFailure;
+using OstrelTest::FailsCheck;
+using OstrelTest::IsCheckFailure;
+
+std::wstring Letters(size_t length)
+{
+    std::wstring text;
+    for (size_t i = 0; i < length; ++i) {
+        text += static_cast<wchar_t>(L'a' + i % 26);
+    }
+    return text;
+}
+
+// "%s" is a wide string and "%hs" a narrow one inside a wide format; "%ls" is
+// wide and "%S" narrow, as in the Microsoft runtime.
+TEST(FormatWideTest, MicrosoftStringConversions)
+{
+    EXPECT_EQ(L"wide|narrow|wide2|narrow2",
+              FormatWide(L"%s|%hs|%ls|%S", L"wide", "narrow", L"wide2", "narrow2"));
+    EXPECT_EQ(L"W|n", FormatWide(L"%c|%hc", L'W', 'n'));
+    EXPECT_EQ(L"-7 4294967295 0000002a 8007000E -3",
+              FormatWide(L"%d %u %08x %08X %d", -7, 0xFFFFFFFFu, 42, 0x8007000Eu, -3));
+    EXPECT_EQ(L"", FormatWide(L""));
+    EXPECT_EQ(L"\u00e9\u20ac", FormatWide(L"%s", L"\u00e9\u20ac"));
+}
+
+// The runtime's Microsoft-named functions in this build follow the same rules
+// as FormatWide. The ISO swprintf with a count does not: mingw-w64 routes it
+// to its own C99 printf even with __USE_MINGW_ANSI_STDIO=0, so there "%s" is
+// narrow; only "%ls" and "%hs" mean the same in both families.
+TEST(FormatWideTest, RuntimeFunctions)
+{
+    wchar_t buffer[64] = {};
+    ASSERT_EQ(25, _snwprintf(buffer, 64, L"%s|%hs|%ls|%S", L"wide", "narrow", L"wide2",
+                             "narrow2"));
+    EXPECT_EQ(std::wstring(L"wide|narrow|wide2|narrow2"), buffer);
+    ASSERT_EQ(11, _swprintf(buffer, L"%s|%hs", L"wide", "narrow"));
+    EXPECT_EQ(std::wstring(L"wide|narrow"), buffer);
+
+    ASSERT_EQ(11, swprintf(buffer, 64, L"%ls|%hs", L"wide", "narrow"));
+    EXPECT_EQ(std::wstring(L"wide|narrow"), buffer);
+    ASSERT_EQ(12, swprintf(buffer, 64, L"%s|%S", "narrow", L"wide2"));
+    EXPECT_EQ(std::wstring(L"narrow|wide2"), buffer);
+    EXPECT_EQ(L"wide|narrow", FormatWide(L"%ls|%hs", L"wide", "narrow"));
+}
+
+// A text of any length comes out whole: 999 characters fit the first buffer,
+// longer ones make it grow (1000, 1500, 2250, ... characters).
+TEST(FormatWideTest, LongResults)
+{
+    for (size_t length : {0u, 1u, 998u, 999u, 1000u, 1001u, 1499u, 1500u, 2249u, 2250u, 2251u,
+                          5000u, 100000u}) {
+        const std::wstring text = Letters(length);
+        EXPECT_EQ(text, FormatWide(L"%s", text.c_str())) << length;
+    }
+    const std::wstring path = L"C:\\" + Letters(1500);
+    EXPECT_EQ(L"Error opening file \"" + path + L"\" (10008)",
+              FormatWide(L"Error opening file \"%s\" (%d)", path.c_str(), 10008));
+    const std::wstring longer = Letters(5000);
+    const std::string narrow(longer.begin(), longer.end());
+    EXPECT_EQ(longer + L"|" + longer, FormatWide(L"%s|%hs", longer.c_str(), narrow.c_str()));
+}
+
+// The system's text for an error, without the line break it ends with.
+TEST(Win32ErrorTextTest, KnownError)
+{
+    wchar_t* raw = nullptr;
+    ASSERT_NE(0u, FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM,
+                                 nullptr, ERROR_FILE_NOT_FOUND,
+                                 MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                                 reinterpret_cast<wchar_t*>(&raw), 1, nullptr));
+    std::wstring rawText(raw);
+    LocalFree(raw);
+    ASSERT_GE(rawText.size(), 2u);
+
+    const std::wstring english = GetWin32ErrorTextEnglish(ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(english.empty());
+    EXPECT_EQ(std::wstring::npos, english.find_first_of(L"\r\n"));
+    EXPECT_FALSE(std::iswspace(english.back()));
+    EXPECT_EQ(0u, rawText.find(english));
+    EXPECT_EQ(std::wstring::npos, rawText.find_first_not_of(L" \t\r\n", english.size()));
+
+    const std::wstring localized = GetWin32ErrorTextLocalized(ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(localized.empty());
+    EXPECT_EQ(std::wstring::npos, localized.find_first_of(L"\r\n"));
+}
+
+// A value the system has no text for gives the fallback texts.
+TEST(Win32ErrorTextTest, UnknownError)
+{
+    const DWORD unknown = 0x2000ABCD;
+    EXPECT_EQ(L"?Error getting error message (english)?", GetWin32ErrorTextEnglish(unknown));
+    EXPECT_EQ(L"?Error getting error message (localized)?", GetWin32ErrorTextLocalized(unknown));
+}
+
+// Trim removes leading and trailing white space only.
+TEST(TrimTest, Cases)
+{
+    EXPECT_EQ(L"abc def", Trim(L" \t\r\n abc def \r\n\t\v\f"));
+    EXPECT_EQ(L"abc", Trim(L"abc"));
+    EXPECT_EQ(L"a \t b", Trim(L"a \t b"));
+    EXPECT_EQ(L"", Trim(L" \t\r\n "));
+    EXPECT_EQ(L"", Trim(L""));
+    EXPECT_EQ(L"x", Trim(L"\nx"));
+}
+
+// Restores the current folder, so that the temp folder can be removed.
+class CurrentFolderRestorer {
+public:
+    CurrentFolderRestorer()
+    {
+        wchar_t buffer[MAX_PATH + 1];
+        GetCurrentDirectoryW(MAX_PATH + 1, buffer);
+        m_saved = buffer;
+    }
+    ~CurrentFolderRestorer() { SetCurrentDirectoryW(m_saved.c_str()); }
+
+private:
+    std::wstring m_saved;
+};
+
+// A relative path is taken against the current folder; "." and ".." go.
+TEST(CanonicalizePathTest, RelativeAndAbsolute)
+{
+    OstrelTest::TempFolder folder;
+    CurrentFolderRestorer restorer;
+    ASSERT_TRUE(CreateDirectoryW(folder.File(L"X").c_str(), nullptr));
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.File(L"X").c_str()));
+    EXPECT_EQ(folder.File(L"X\\b"), CanonicalizePath(L"a\\..\\b"));
+    EXPECT_EQ(folder.File(L"X\\c\\d"), CanonicalizePath(L".\\c\\.\\d"));
+    EXPECT_EQ(L"C:\\X\\b", CanonicalizePath(L"C:\\X\\a\\..\\b"));
+    EXPECT_EQ(L"C:\\X\\z", CanonicalizePath(L"C:\\X\\.\\y\\..\\z"));
+    EXPECT_EQ(L"C:\\X\\y\\", CanonicalizePath(L"C:\\X\\y\\"));
+}
+
+// A relative path too long to combine with the current folder fails (10318).
+TEST(CanonicalizePathTest, TooLongToCombine)
+{
+    EXPECT_TRUE(FailsCheck([] { CanonicalizePath(Letters(300)); }, L"Util", L"false", 10318));
+}
+
+// A current folder longer than the 261-character buffer fails (10319)
+// instead of being read unterminated.
+TEST(CanonicalizePathTest, CurrentFolderTooLong)
+{
+    OstrelTest::TempFolder folder;
+    CurrentFolderRestorer restorer;
+    std::wstring deep = folder.Path();
+    while (deep.size() <= MAX_PATH + 20) {
+        deep += L"\\" + Letters(60);
+        ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+    }
+    if (!SetCurrentDirectoryW(deep.c_str())) {
+        GTEST_SKIP() << "the system refuses a current folder this long";
+    }
+    const DWORD error = ERROR_FILENAME_EXCED_RANGE;
+    EXPECT_TRUE(IsCheckFailure(
+        CatchEngineFailure([] { CanonicalizePath(L"a"); }).get(), L"Util",
+        FormatWide(L"false; HRESULT %08x: %s", error, GetWin32ErrorTextEnglish(error).c_str()),
+        L"10319:000000ce"));
+}
+
+// An absolute path too long for the MAX_PATH result fails (10080) and
+// leaves the caller's memory alone.
+TEST(CanonicalizePathTest, TooLongForResult)
+{
+    const DWORD error = ERROR_FILENAME_EXCED_RANGE;
+    const std::wstring condition =
+        FormatWide(L"false; HRESULT %08x: %s", error, GetWin32ErrorTextEnglish(error).c_str());
+    for (size_t length : {MAX_PATH - 3, MAX_PATH + 40, 1000}) {
+        const std::wstring path = L"C:\\" + Letters(length);
+        EXPECT_TRUE(IsCheckFailure(CatchEngineFailure([&] { CanonicalizePath(path); }).get(),
+                                   L"Util", condition, L"10080:000000ce"))
+            << length;
+    }
+    const std::wstring longest = L"C:\\" + Letters(MAX_PATH - 4);
+    EXPECT_EQ(longest, CanonicalizePath(longest));
+}
+
+// MakeGuidString writes a fresh random GUID as 32 lower-case digits in field
+// order: the version digit 4 starts Data3, the variant starts Data4.
+TEST(GuidTest, MakeGuidString)
+{
+    const std::wstring first = MakeGuidString();
+    const std::wstring second = MakeGuidString();
+    ASSERT_EQ(32u, first.size());
+    EXPECT_EQ(std::wstring::npos, first.find_first_not_of(L"0123456789abcdef"));
+    EXPECT_EQ(std::wstring::npos, second.find_first_not_of(L"0123456789abcdef"));
+    EXPECT_NE(first, second);
+    EXPECT_EQ(L'4', first[12]);
+    EXPECT_NE(std::wstring::npos, std::wstring(L"89ab").find(first[16]));
+}
+
+// A braced GUID in either case reads into the same GUID as the platform's parser.
+TEST(GuidTest, GuidFromString)
+{
+    const GUID parsed = GuidFromString("{6B29FC40-CA47-1067-B31D-00DD010662DA}");
+    EXPECT_EQ(0x6B29FC40u, parsed.Data1);
+    EXPECT_EQ(0xCA47u, parsed.Data2);
+    EXPECT_EQ(0x1067u, parsed.Data3);
+    const unsigned char data4[8] = {0xB3, 0x1D, 0x00, 0xDD, 0x01, 0x06, 0x62, 0xDA};
+    EXPECT_EQ(0, memcmp(data4, parsed.Data4, 8));
+
+    GUID platform;
+    ASSERT_EQ(S_OK, CLSIDFromString(L"{6B29FC40-CA47-1067-B31D-00DD010662DA}", &platform));
+    EXPECT_TRUE(IsEqualGUID(platform, parsed));
+    EXPECT_TRUE(IsEqualGUID(platform, GuidFromString("{6b29fc40-ca47-1067-b31d-00dd010662da}")));
+}
+
+// Without braces, or with fields missing, the text is refused (10082).
+TEST(GuidTest, MalformedGuid)
+{
+    EXPECT_TRUE(FailsCheck([] { GuidFromString("6B29FC40-CA47-1067-B31D-00DD010662DA"); },
+                           L"Util", L"false", 10082));
+    EXPECT_TRUE(FailsCheck([] { GuidFromString("{6B29FC40-CA47-1067-B31D-00DD0106}"); }, L"Util",
+                           L"false", 10082));
+    EXPECT_TRUE(FailsCheck([] { GuidFromString(""); }, L"Util", L"false", 10082));
+}
+
+// Sixteen hexadecimal fields in either case give the digest bytes in order.
+TEST(Md5FromHexTest, BothCases)
+{
+    const unsigned char expected[16] = {0xD4, 0x1D, 0x8C, 0xD9, 0x8F, 0x00, 0xB2, 0x04,
+                                        0xE9, 0x80, 0x09, 0x98, 0xEC, 0xF8, 0x42, 0x7E};
+    const Md5Digest upper = Md5FromHex("D41D8CD98F00B204E9800998ECF8427E");
+    const Md5Digest lower = Md5FromHex("d41d8cd98f00b204e9800998ecf8427e");
+    const Md5Digest mixed = Md5FromHex("d41D8cD98f00B204e9800998ECf8427e");
+    EXPECT_EQ(0, memcmp(expected, upper.bytes, 16));
+    EXPECT_EQ(0, memcmp(expected, lower.bytes, 16));
+    EXPECT_EQ(0, memcmp(expected, mixed.bytes, 16));
+}
+
+// A text of 30 digits lacks a field (10359).
+TEST(Md5FromHexTest, TooShort)
+{
+    EXPECT_TRUE(FailsCheck([] { Md5FromHex("D41D8CD98F00B204E9800998ECF842"); }, L"Util",
+                           L"false", 10359));
+    EXPECT_TRUE(FailsCheck([] { Md5FromHex(""); }, L"Util", L"false", 10359));
+}
+
+// Each byte becomes one character; bytes of 0x80 and above are sign-extended.
+TEST(WidenTest, SignExtension)
+{
+    EXPECT_EQ(L"A\uFFE9", Widen("A\xE9"));
+    EXPECT_EQ(std::wstring(L"\u007F\uFF80\uFFFF"), Widen("\x7F\x80\xFF"));
+    EXPECT_EQ(std::wstring(L"a\0b", 3), Widen(std::string("a\0b", 3)));
+    EXPECT_EQ(L"", Widen(""));
+}
+
+// A key path splits at the first backslash; the root name matches in any case.
+TEST(ParseRegKeyPathTest, AcceptedForms)
+{
+    RegKeyPath alone = ParseRegKeyPath(L"HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(HKEY_LOCAL_MACHINE, alone.root);
+    EXPECT_EQ(L"", alone.subkey);
+
+    RegKeyPath lower = ParseRegKeyPath(L"hkey_users\\x");
+    EXPECT_EQ(HKEY_USERS, lower.root);
+    EXPECT_EQ(L"x", lower.subkey);
+
+    EXPECT_EQ(HKEY_CLASSES_ROOT, ParseRegKeyPath(L"HKEY_CLASSES_ROOT\\.txt").root);
+    EXPECT_EQ(HKEY_CURRENT_CONFIG, ParseRegKeyPath(L"Hkey_Current_Config").root);
+    EXPECT_EQ(HKEY_CURRENT_USER, ParseRegKeyPath(L"HKEY_CURRENT_USER\\Software").root);
+    EXPECT_EQ(HKEY_PERFORMANCE_DATA, ParseRegKeyPath(L"HKEY_PERFORMANCE_DATA").root);
+
+    RegKeyPath unchanged = ParseRegKeyPath(L"HKEY_CURRENT_USER\\Software\\\\Ostrel\\");
+    EXPECT_EQ(HKEY_CURRENT_USER, unchanged.root);
+    EXPECT_EQ(L"Software\\\\Ostrel\\", unchanged.subkey);
+
+    RegKeyPath empty = ParseRegKeyPath(L"HKEY_CURRENT_USER\\");
+    EXPECT_EQ(L"", empty.subkey);
+}
+
+// The parsed path opens the key it names.
+TEST(ParseRegKeyPathTest, OpensTheKey)
+{
+    OstrelTest::TestRegistryKey testKey(L"ParseRegKeyPath");
+    RegKeyPath parsed = ParseRegKeyPath(testKey.KeyPath());
+    EXPECT_EQ(testKey.Subkey(), parsed.subkey);
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(parsed.root, parsed.subkey.c_str(), 0, KEY_READ, &key));
+    RegCloseKey(key);
+}
+
+// Abbreviations and unknown roots are refused (10078).
+TEST(ParseRegKeyPathTest, UnknownRoots)
+{
+    for (const wchar_t* path : {L"HKLM\\x", L"HKCU", L"", L"\\Software", L"HKEY_CURRENT_USERS\\x",
+                                L" HKEY_USERS\\x"}) {
+        EXPECT_TRUE(FailsCheck([&] { ParseRegKeyPath(path); }, L"Util", L"false", 10078))
+            << static_cast<const void*>(path);
+    }
+}
+
+// The plain copy writes every byte of the stream, across its 40960-byte blocks.
+TEST(WriteStreamToFilePlainTest, CopiesWholeStream)
+{
+    OstrelTest::TempFolder folder;
+    std::string data;
+    for (int i = 0; i < 100000; ++i) {
+        data += static_cast<char>((i * 7) % 251);
+    }
+    MemoryStream stream;
+    stream.SetData(data.data(), static_cast<uint32_t>(data.size()));
+    const std::wstring path = folder.File(L"copy.bin");
+    {
+        UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          0, nullptr));
+        ASSERT_TRUE(file.IsValid());
+        WriteStreamToFilePlain(stream, file.Get(), path);
+    }
+    EXPECT_TRUE(stream.AtEof());
+    EXPECT_EQ(data, OstrelTest::ReadFileBytes(path));
+}
+
+// A file that refuses writing gives the write failure with its texts (10077).
+TEST(WriteStreamToFilePlainTest, WriteFails)
+{
+    OstrelTest::TempFolder folder;
+    const std::wstring path = folder.File(L"readonly.bin");
+    OstrelTest::WriteFileBytes(path, "old");
+    UniqueFileHandle file(
+        CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file.IsValid());
+    const std::string data = "new content";
+    MemoryStream stream;
+    stream.SetData(data.data(), static_cast<uint32_t>(data.size()));
+
+    auto failure = CatchEngineFailure([&] { WriteStreamToFilePlain(stream, file.Get(), path); });
+    ASSERT_NE(nullptr, failure);
+    ASSERT_NE(nullptr, dynamic_cast<Win32Exception*>(failure.get()));
+    EXPECT_EQ(L"10077:00000005", failure->GetErrorCode());
+    EXPECT_EQ(L"Error writing file \"" + path + L"\" (WriteFile returned 00000005: " +
+                  GetWin32ErrorTextEnglish(ERROR_ACCESS_DENIED) + L")",
+              failure->GetEnglishMessage());
+    EXPECT_EQ(L"Write failed on file \"" + path + L"\".", failure->GetLocalizedSummary());
+    const std::wstring messageStart =
+        L"An error occurred while writing the file \"" + path + L"\".";
+    EXPECT_EQ(0u, failure->GetLocalizedMessage().find(messageStart));
+}
+
+}  // namespace
