@@ -36,6 +36,17 @@ const char* SourceFileName(const char* path);
         }                                                                                   \
     } while (0)
 
+// The same, where the report names the condition in another form than the
+// code that tests it (for example a handle owner's Get()).
+#define OSTREL_CHECK_LAST_ERROR_AS(condition, conditionText, code)                           \
+    do {                                                                                    \
+        if (!(condition)) {                                                                 \
+            const DWORD ostrelLastError_ = ::GetLastError();                                \
+            ::OstrelInstallEngine::ThrowCheckFailureWithError(__FILE__, __LINE__, conditionText, \
+                                                              (code), ostrelLastError_);    \
+        }                                                                                   \
+    } while (0)
+
 // The same, attaching a given system error or status.
 #define OSTREL_CHECK_ERROR(condition, code, error)                                          \
     do {                                                                                    \

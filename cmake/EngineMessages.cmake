@@ -10,3 +10,16 @@ add_custom_command(
   DEPENDS "${OSTREL_ENGINE_MESSAGES_SOURCE}" "${PROJECT_SOURCE_DIR}/cmake/CrlfText.cmake"
   VERBATIM)
 add_custom_target(ostrel_engine_messages DEPENDS "${OSTREL_ENGINE_MESSAGES_FILE}")
+
+# A resource script with only that table, for test programs and tools.
+set(OSTREL_ENGINE_MESSAGES_RC "${CMAKE_BINARY_DIR}/generated/EngineMessages.rc")
+configure_file("${CMAKE_CURRENT_LIST_DIR}/EngineMessages.rc.in" "${OSTREL_ENGINE_MESSAGES_RC}" @ONLY)
+
+# ostrel_add_engine_messages(<target>): the target carries the table as RCDATA 103.
+function(ostrel_add_engine_messages target)
+  target_sources(${target} PRIVATE "${OSTREL_ENGINE_MESSAGES_RC}")
+  # Source properties belong to the directory that adds the source.
+  set_source_files_properties("${OSTREL_ENGINE_MESSAGES_RC}" PROPERTIES
+    OBJECT_DEPENDS "${OSTREL_ENGINE_MESSAGES_FILE}")
+  add_dependencies(${target} ostrel_engine_messages)
+endfunction()

@@ -36,9 +36,13 @@ stop_server() {
 ensure_prefix
 wineserver -p
 trap stop_server EXIT
-# Warm-up: the first process starts the prefix's services. Its output goes
-# nowhere, because Wine's background processes inherit it.
+# Warm-up: the first processes start the prefix's services, the desktop
+# (explorer.exe, on the first window) and rpcss.exe (on the first COM use).
+# Their output goes nowhere: Wine's background processes inherit the standard
+# handles of the process that started them, and a test whose output pipe a
+# service holds would seem to run until the session ends.
 wine cmd /c exit >/dev/null 2>&1 </dev/null
+wine rundll32.exe ole32.dll,OleUninitialize >/dev/null 2>&1 </dev/null
 
 set +e
 "$@"

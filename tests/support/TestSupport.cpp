@@ -29,7 +29,11 @@ std::wstring SourcePath(const std::string& relativePath)
 
 std::string ReadFileBytes(const std::wstring& path)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    // Another process may still hold the file open for writing: Wine's
+    // background processes inherit the handles of the program that started
+    // them.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         throw std::runtime_error("cannot open a test file");

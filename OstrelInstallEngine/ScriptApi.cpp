@@ -1,0 +1,22 @@
+#include "ScriptApi.h"
+
+#include "CoreScriptApi.h"
+#include "LocalizerScriptApi.h"
+#include "LuaBinding.h"
+#include "ProgressScriptApi.h"
+
+namespace OstrelInstallEngine {
+
+void ScriptApi::Register(LuaBinding& binding)
+{
+    // Fresh tables replace any global of the name, the standard debug
+    // library included: the script's debug is the engine's.
+    for (const char* table : {"debug", "install", "uninstall", "util", "progress", "localizer"}) {
+        binding.CreateApiTable(table);
+    }
+    CoreScriptApi::Register(binding);
+    ProgressScriptApi::Register(binding);
+    LocalizerScriptApi::Register(binding);
+}
+
+}  // namespace OstrelInstallEngine
