@@ -32,6 +32,15 @@ TEST_F(ScriptHostToolTest, SuccessfulRunPrintsItsDebugOutputAndSuccess)
     EXPECT_EQ("OPENED\nab\nno newlineSUCCESS\n", output);
 }
 
+TEST_F(ScriptHostToolTest, ScriptRunsFromAZipArchive)
+{
+    std::string output;
+    EXPECT_EQ(0, RunProgram(L"\"" + ScriptHostPath() + L"\" \"" +
+                                OstrelTest::FixturePath("script-package.zip") + L"\"",
+                            &output));
+    EXPECT_EQ("OPENED\nfrom the archive\nSUCCESS\n", output);
+}
+
 TEST_F(ScriptHostToolTest, ProblemsAndPropsAreShown)
 {
     std::string output;
