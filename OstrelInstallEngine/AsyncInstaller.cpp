@@ -6,7 +6,6 @@
 #include "ComInitializer.h"
 #include "Exceptions.h"
 #include "InstallerPackage.h"
-#include "StandardOutput.h"
 #include "Util.h"
 
 namespace OstrelInstallEngine {

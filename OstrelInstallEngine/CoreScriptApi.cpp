@@ -12,7 +12,7 @@
 #include "LuaException.h"
 #include "LuaFunctionTask.h"
 #include "ScriptCall.h"
-#include "StandardOutput.h"
+#include "Util.h"
 
 namespace OstrelInstallEngine {
 

@@ -16,7 +16,6 @@
 #include "RemoveFileTask.h"
 #include "RollbackCommitTask.h"
 #include "ScriptApi.h"
-#include "StandardOutput.h"
 #include "Stream.h"
 #include "Util.h"
 

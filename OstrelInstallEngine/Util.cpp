@@ -58,16 +58,27 @@ std::wstring FormatWideV(const wchar_t* format, va_list arguments)
     }
 }
 
+// Ends a va_list on every path out of a variadic function.
+struct ArgumentsEnd {
+    va_list& arguments;
+    ~ArgumentsEnd() { va_end(arguments); }
+};
+
 std::wstring FormatWide(const wchar_t* format, ...)
 {
-    struct ArgumentsEnd {
-        va_list& arguments;
-        ~ArgumentsEnd() { va_end(arguments); }
-    };
     va_list arguments;
     va_start(arguments, format);
     ArgumentsEnd end{arguments};
     return FormatWideV(format, arguments);
+}
+
+void PrintFormatted(FILE* stream, const wchar_t* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    ArgumentsEnd end{arguments};
+    fputws(FormatWideV(format, arguments).c_str(), stream);
+    fflush(stream);
 }
 
 std::wstring GetWin32ErrorTextEnglish(DWORD error)

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdarg>
+#include <cstdio>
 #include <string>
 
 namespace OstrelInstallEngine {
@@ -15,6 +16,13 @@ class Stream;
 // string, "%hs" a narrow one); the buffer grows until the text fits.
 std::wstring FormatWide(const wchar_t* format, ...);
 std::wstring FormatWideV(const wchar_t* format, va_list arguments);
+
+// FormatWide, then the text as it is (fputws) on a runtime stream; text-mode
+// streams convert it to 8-bit characters and write each line feed as CR LF.
+// The C++ standard library of this toolchain switches wprintf and its kin to
+// C99 rules ("%s" narrow even in a wide format), so the engine prints with
+// this instead.
+void PrintFormatted(FILE* stream, const wchar_t* format, ...);
 
 // The system's text for a Win32 error (or HRESULT) without its line break;
 // "?Error getting error message (english)?" when the system has none.

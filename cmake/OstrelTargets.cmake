@@ -3,7 +3,7 @@
 # Wide Win32 API at the Windows 7 level. libstdc++ turns mingw's C99 printf
 # on for all C++ code whatever is defined here, so the engine formats through
 # FormatWide (Microsoft rules: "%s" wide, "%hs" narrow) and prints with
-# PrintFormatted instead of wprintf.
+# PrintFormatted (Util.h) instead of wprintf.
 set(OSTREL_COMMON_DEFINITIONS
   UNICODE _UNICODE WINVER=0x0601 _WIN32_WINNT=0x0601 NOMINMAX WIN32_LEAN_AND_MEAN)
 

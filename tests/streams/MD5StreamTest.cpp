@@ -11,6 +11,7 @@
 #include "FileStream.h"
 #include "MD5Stream.h"
 #include "MemoryStream.h"
+#include "EngineFailure.h"
 #include "TestSupport.h"
 
 namespace {
@@ -90,25 +91,9 @@ protected:
     MD5Stream m_stream;
 };
 
-// A failed internal check of the given source file, condition and code.
-void ExpectCheckFailure(const Exception& error, const std::string& condition, const wchar_t* code)
-{
-    EXPECT_NE(nullptr, dynamic_cast<const SanityCheckException*>(&error));
-    const std::wstring message = error.GetEnglishMessage();
-    EXPECT_EQ(0u, message.find(L"Assertion failed (MD5Stream:")) << message;
-    const std::wstring tail = L"): " + std::wstring(condition.begin(), condition.end());
-    EXPECT_GE(message.size(), tail.size());
-    EXPECT_EQ(tail, message.substr(message.size() - std::min(message.size(), tail.size())));
-    EXPECT_EQ(code, error.GetErrorCode());
-}
-
-#define EXPECT_CHECK_FAILURE(statement, condition, code)  \
-    try {                                                 \
-        statement;                                        \
-        ADD_FAILURE() << "no exception from " #statement; \
-    } catch (const Exception& error) {                    \
-        ExpectCheckFailure(error, condition, code);       \
-    }
+// A failed internal check of MD5Stream with its condition and code.
+#define EXPECT_CHECK_FAILURE(statement, condition, code) \
+    EXPECT_CHECK_FAILURE_IN(L"MD5Stream", statement, L"" condition, code)
 
 // Reading front to back in any chunk size passes the data through and gives
 // md5sum's digest; GetMD5 then reads nothing more.

@@ -14,6 +14,7 @@
 #include "FileStream.h"
 #include "Localizer.h"
 #include "MemoryStream.h"
+#include "EngineFailure.h"
 #include "TestSupport.h"
 #include "ZipFile.h"
 
@@ -110,24 +111,8 @@ std::unique_ptr<ArchiveStream> MemoryOf(const std::string& fixture, bool* destro
 }
 
 // A failed internal check of ZipFile with its condition and code.
-void ExpectCheckFailure(const Exception& error, const std::string& condition, const wchar_t* code)
-{
-    EXPECT_NE(nullptr, dynamic_cast<const SanityCheckException*>(&error));
-    const std::wstring message = error.GetEnglishMessage();
-    EXPECT_EQ(0u, message.find(L"Assertion failed (ZipFile:")) << message;
-    const std::wstring tail = L"): " + std::wstring(condition.begin(), condition.end());
-    EXPECT_GE(message.size(), tail.size());
-    EXPECT_EQ(tail, message.substr(message.size() - std::min(message.size(), tail.size())));
-    EXPECT_EQ(code, error.GetErrorCode());
-}
-
-#define EXPECT_CHECK_FAILURE(statement, condition, code)  \
-    try {                                                 \
-        statement;                                        \
-        ADD_FAILURE() << "no exception from " #statement; \
-    } catch (const Exception& error) {                    \
-        ExpectCheckFailure(error, condition, code);       \
-    }
+#define EXPECT_CHECK_FAILURE(statement, condition, code) \
+    EXPECT_CHECK_FAILURE_IN(L"ZipFile", statement, L"" condition, code)
 
 // A minizip failure: kind text, archive name, API, result and the site code.
 void ExpectZipFailure(const Exception& error, const std::wstring& kind, int kindId,

@@ -75,3 +75,9 @@ template <typename Action>
 }
 
 }  // namespace OstrelTest
+
+// Expects the statement to fail a check of the named source file with that
+// condition and code text.
+#define EXPECT_CHECK_FAILURE_IN(file, statement, condition, code)                              \
+    EXPECT_TRUE(::OstrelTest::IsCheckFailure(                                                  \
+        ::OstrelTest::CatchEngineFailure([&] { statement; }).get(), file, condition, code))
