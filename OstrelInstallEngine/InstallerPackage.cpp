@@ -136,21 +136,17 @@ void InstallerPackage::RunScriptChunk(Stream& script)
     OSTREL_CHECK(buf != 0, 10187);
     script.ReadExact(buf.get(), size);
     buf[size] = '\0';
-    try {
-        m_luaBinding->RunChunk(buf.get(), size);
-    } catch (const LuaBindingError& error) {
-        throw SanityCheckException(std::make_unique<LuaException>(error, 10188));
-    } catch (const LuaException& error) {
-        throw SanityCheckException(error.Clone());
-    }
+    RunScript(10188, [&] { m_luaBinding->RunChunk(buf.get(), size); });
 }
 
-template <typename AfterCall>
-void InstallerPackage::RunScriptFunction(const char* name, int code, AfterCall afterCall)
+// A Lua error, or a Lua exception of an operation, leaves the script wrapped
+// as an unexpected exception whose code names the calling site; every other
+// exception passes unchanged.
+template <typename Body>
+void InstallerPackage::RunScript(int code, Body body)
 {
     try {
-        m_luaBinding->CallGlobalFunction(name);
-        afterCall();
+        body();
     } catch (const LuaBindingError& error) {
         throw SanityCheckException(std::make_unique<LuaException>(error, code));
     } catch (const LuaException& error) {
@@ -161,14 +157,17 @@ void InstallerPackage::RunScriptFunction(const char* name, int code, AfterCall a
 void InstallerPackage::Prepare()
 {
     OSTREL_CHECK(m_open, 10142);
-    RunScriptFunction("Prepare", 10222, [] {});
+    RunScript(10222, [this] { m_luaBinding->CallGlobalFunction("Prepare"); });
 }
 
 void InstallerPackage::Execute()
 {
     OSTREL_CHECK(m_open, 10143);
     try {
-        RunScriptFunction("Execute", 10003, [this] { Commit(); });
+        RunScript(10003, [this] {
+            m_luaBinding->CallGlobalFunction("Execute");
+            Commit();
+        });
     } catch (...) {
         // Whatever stopped the run, the machine goes back to where it was
         // before the exception continues.
@@ -345,20 +344,20 @@ void InstallerPackage::Close()
 
 void InstallerPackage::ShutDown()
 {
-    try {
-        if (m_luaBinding) {
-            RollbackCompletely();
-        }
-        m_problems.clear();
-        m_open = false;
-        if (m_installLock.IsHeld()) {
-            m_installLock.Release();
-        }
-    } catch (const Exception&) {
+    // Tasks only come from the script, so without a state there are none.
+    if (m_luaBinding) {
+        RollbackCompletely();
     }
+    m_problems.clear();
     m_open = false;
+    if (m_installLock.IsHeld()) {
+        try {
+            m_installLock.Release();
+        } catch (const Exception&) {
+            // Ending the lock thread below gives the mutex up all the same.
+        }
+    }
     m_installLock.Shutdown();
-    DeleteAllTasks();
     m_luaBinding.reset();
 }
 

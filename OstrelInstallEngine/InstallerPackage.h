@@ -91,8 +91,8 @@ private:
     void RegisterScriptApi();
     void FillProps();
     void RunScriptChunk(Stream& script);
-    template <typename AfterCall>
-    void RunScriptFunction(const char* name, int code, AfterCall afterCall);
+    template <typename Body>
+    void RunScript(int code, Body body);
     void Commit();
     void Rollback();
     void RollbackCompletely();

@@ -137,6 +137,23 @@ LuaBinding::LuaBinding(InstallerPackage& package)
 LuaBinding::~LuaBinding() = default;
 
 template <typename Body>
+bool LuaBinding::KeepingExceptions(Body body)
+{
+    // Only these types: Lua's own errors are exceptions too and must go on.
+    try {
+        body();
+        return true;
+    } catch (const Exception&) {
+        KeepCurrentException();
+    } catch (const CancelInstallException&) {
+        KeepCurrentException();
+    } catch (const std::exception&) {
+        KeepCurrentException();
+    }
+    return false;
+}
+
+template <typename Body>
 void LuaBinding::RunProtected(Body body)
 {
     struct Call {
@@ -146,15 +163,7 @@ void LuaBinding::RunProtected(Body body)
         {
             Call* call = static_cast<Call*>(lua_touserdata(state, 1));
             lua_pop(state, 1);
-            try {
-                (*call->body)(state);
-            } catch (const Exception&) {
-                call->binding->KeepCurrentException();
-            } catch (const CancelInstallException&) {
-                call->binding->KeepCurrentException();
-            } catch (const std::exception&) {
-                call->binding->KeepCurrentException();
-            }
+            call->binding->KeepingExceptions([&] { (*call->body)(state); });
             return 0;
         }
     };
@@ -248,22 +257,13 @@ int LuaBinding::CallApiFunction(lua_State* state)
     }
     const RegisteredFunction& entry =
         binding->m_functions[static_cast<size_t>(lua_tonumber(state, lua_upvalueindex(2)))];
-    int resultCount = -1;
-    try {
+    int resultCount = 0;
+    const bool completed = binding->KeepingExceptions([&] {
         ScriptCall call(state, binding->m_package, entry.name.c_str());
         entry.function(call);
         resultCount = call.ResultCount();
-    } catch (const Exception&) {
-        binding->KeepCurrentException();
-    } catch (const CancelInstallException&) {
-        binding->KeepCurrentException();
-    } catch (const std::exception&) {
-        binding->KeepCurrentException();
-    }
-    if (resultCount < 0) {
-        return RaiseKeptException(state);
-    }
-    return resultCount;
+    });
+    return completed ? resultCount : RaiseKeptException(state);
 }
 
 int LuaBinding::RaiseKeptException(lua_State* state)

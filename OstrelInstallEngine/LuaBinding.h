@@ -63,6 +63,9 @@ private:
     };
     template <typename Body>
     void RunProtected(Body body);
+    // Runs the body; what it throws is kept instead (false then).
+    template <typename Body>
+    bool KeepingExceptions(Body body);
 
     static int CallApiFunction(lua_State* state);
     static int RaiseKeptException(lua_State* state);

@@ -7,7 +7,6 @@
 #include <lua.h>
 
 #include "LuaWideString.h"
-#include "Util.h"
 
 namespace OstrelInstallEngine {
 
@@ -108,7 +107,7 @@ std::wstring ScriptCall::TextArgument(int number) const
         return WideArgument(number);
     }
     if (lua_type(m_state, number) == LUA_TNUMBER) {
-        return FormatWide(L"%.14g", lua_tonumber(m_state, number));
+        return LuaWideString::NumberText(m_state, number);
     }
     BadArgument(number);
 }

@@ -145,8 +145,6 @@ end)lua"));
     EXPECT_EQ(L"Game running", error->GetLocalizedSummary());
     EXPECT_EQ(L"Process found", error->GetEnglishMessage());
     EXPECT_EQ(L"", script.Prop("Trace"));
-    // Tasks recorded during Prepare are rolled back by Close.
-    script.Package().Close();
 }
 
 TEST(InstallerPackageTest, FailWithErrorInExecuteRollsBackLastFirst)

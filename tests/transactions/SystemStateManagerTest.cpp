@@ -604,13 +604,12 @@ TEST(SystemStateManagerTest, RemovingAKeyWithSubkeysFailsWhereNukingSucceeds)
     SystemStateManager manager;
     const std::wstring path = testKey.KeyPath() + L"\\Tree";
     auto failure = OstrelTest::CatchEngineFailure([&] { manager.RemoveRegKey(path); });
-    ASSERT_NE(nullptr, failure);
-    EXPECT_NE(nullptr, dynamic_cast<const Win32Exception*>(failure.get()));
-    EXPECT_EQ(L"10225:00000005", failure->GetErrorCode());
-    const std::wstring englishStart =
-        L"Error removing reg key " + path + L" (RegDeleteKeyW returned 00000005: ";
-    EXPECT_EQ(englishStart, failure->GetEnglishMessage().substr(0, englishStart.size()));
-    EXPECT_EQ(L"Unable to remove registry key \"" + path + L"\"", failure->GetLocalizedSummary());
+    ExpectWin32Failure(
+        failure,
+        {L"10225:00000005",
+         L"Error removing reg key " + path + L" (RegDeleteKeyW returned 00000005: ",
+         L"Unable to remove registry key \"" + path + L"\"",
+         L"An error occurred while removing the registry key \"" + path + L"\" and its subkeys."});
     EXPECT_TRUE(KeyExists(testKey.Subkey() + L"\\Tree\\Sub\\Deep"));
 
     manager.NukeRegKey(path);
