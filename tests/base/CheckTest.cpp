@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "Check.h"
+#include "base/Check.h"
 #include "EngineFailure.h"
-#include "Util.h"
+#include "base/Util.h"
 
 namespace {
 

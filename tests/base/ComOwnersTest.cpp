@@ -8,9 +8,9 @@
 #include <string>
 #include <utility>
 
-#include "BStr.h"
-#include "ComInitializer.h"
-#include "ComPtr.h"
+#include "base/BStr.h"
+#include "base/ComInitializer.h"
+#include "base/ComPtr.h"
 
 namespace {
 

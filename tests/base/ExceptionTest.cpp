@@ -8,11 +8,11 @@
 #include <typeinfo>
 
 #include "EngineFailure.h"
-#include "Exceptions.h"
-#include "FileStream.h"
-#include "LuaBindingError.h"
+#include "base/Exceptions.h"
+#include "streams/FileStream.h"
+#include "base/LuaBindingError.h"
 #include "TestSupport.h"
-#include "Util.h"
+#include "base/Util.h"
 
 namespace {
 

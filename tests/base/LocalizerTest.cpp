@@ -8,9 +8,9 @@
 #include <string>
 
 #include "EngineFailure.h"
-#include "FileStream.h"
-#include "Localizer.h"
-#include "MemoryStream.h"
+#include "streams/FileStream.h"
+#include "base/Localizer.h"
+#include "streams/MemoryStream.h"
 #include "TestSupport.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "EngineFailure.h"
-#include "Localizer.h"
-#include "LocalizerUtil.h"
+#include "base/Localizer.h"
+#include "base/LocalizerUtil.h"
 
 namespace {
 

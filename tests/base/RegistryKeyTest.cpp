@@ -6,7 +6,7 @@
 
 #include <utility>
 
-#include "RegistryKey.h"
+#include "base/RegistryKey.h"
 #include "TestSupport.h"
 
 namespace {

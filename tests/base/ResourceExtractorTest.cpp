@@ -8,10 +8,10 @@
 #include <string>
 
 #include "EngineFailure.h"
-#include "ResourceExtractor.h"
-#include "Stream.h"
+#include "base/ResourceExtractor.h"
+#include "streams/Stream.h"
 #include "TestSupport.h"
-#include "Util.h"
+#include "base/Util.h"
 
 namespace {
 

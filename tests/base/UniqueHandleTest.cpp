@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "TestSupport.h"
-#include "UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <string>
 
 #include "EngineFailure.h"
-#include "MemoryStream.h"
+#include "streams/MemoryStream.h"
 #include "TestSupport.h"
-#include "UniqueHandle.h"
-#include "Util.h"
+#include "base/UniqueHandle.h"
+#include "base/Util.h"
 
 namespace {
 

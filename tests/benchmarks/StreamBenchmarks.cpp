@@ -16,13 +16,13 @@
 #include <stdexcept>
 #include <string>
 
-#include "Exception.h"
-#include "FileStream.h"
-#include "MD5Stream.h"
-#include "MemoryStream.h"
-#include "Util.h"
-#include "XDeltaPatchingStream.h"
-#include "ZipFile.h"
+#include "base/Exception.h"
+#include "streams/FileStream.h"
+#include "streams/MD5Stream.h"
+#include "streams/MemoryStream.h"
+#include "base/Util.h"
+#include "streams/XDeltaPatchingStream.h"
+#include "streams/ZipFile.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "EngineFailure.h"
-#include "FileStream.h"
+#include "streams/FileStream.h"
 #include "TestSupport.h"
-#include "Util.h"
+#include "base/Util.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <memory>
 #include <string>
 
-#include "Exceptions.h"
-#include "FileStream.h"
-#include "MD5Stream.h"
-#include "MemoryStream.h"
+#include "base/Exceptions.h"
+#include "streams/FileStream.h"
+#include "streams/MD5Stream.h"
+#include "streams/MemoryStream.h"
 #include "EngineFailure.h"
 #include "TestSupport.h"
 

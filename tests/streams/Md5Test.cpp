@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "Md5.h"
+#include "streams/Md5.h"
 #include "TestSupport.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "EngineFailure.h"
-#include "MemoryStream.h"
+#include "streams/MemoryStream.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "EngineFailure.h"
-#include "FileStream.h"
-#include "MemoryStream.h"
+#include "streams/FileStream.h"
+#include "streams/MemoryStream.h"
 #include "TestSupport.h"
-#include "TextStream.h"
+#include "streams/TextStream.h"
 
 namespace {
 

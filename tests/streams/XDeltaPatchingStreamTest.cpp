@@ -8,13 +8,13 @@
 #include <memory>
 #include <string>
 
-#include "Exceptions.h"
-#include "FileStream.h"
-#include "Localizer.h"
-#include "MemoryStream.h"
+#include "base/Exceptions.h"
+#include "streams/FileStream.h"
+#include "base/Localizer.h"
+#include "streams/MemoryStream.h"
 #include "EngineFailure.h"
 #include "TestSupport.h"
-#include "XDeltaPatchingStream.h"
+#include "streams/XDeltaPatchingStream.h"
 
 namespace {
 

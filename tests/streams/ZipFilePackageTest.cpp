@@ -8,13 +8,13 @@
 #include <memory>
 #include <string>
 
-#include "Exceptions.h"
-#include "FilePackage.h"
-#include "MemoryStream.h"
+#include "base/Exceptions.h"
+#include "streams/FilePackage.h"
+#include "streams/MemoryStream.h"
 #include "TestConfig.h"
 #include "TestSupport.h"
-#include "UniqueHandle.h"
-#include "ZipFilePackage.h"
+#include "base/UniqueHandle.h"
+#include "streams/ZipFilePackage.h"
 
 namespace {
 

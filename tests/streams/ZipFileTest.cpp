@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "Exceptions.h"
-#include "FileStream.h"
-#include "Localizer.h"
-#include "MemoryStream.h"
+#include "base/Exceptions.h"
+#include "streams/FileStream.h"
+#include "base/Localizer.h"
+#include "streams/MemoryStream.h"
 #include "EngineFailure.h"
 #include "TestSupport.h"
-#include "ZipFile.h"
+#include "streams/ZipFile.h"
 
 namespace {
 

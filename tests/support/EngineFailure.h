@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "Exceptions.h"
+#include "base/Exceptions.h"
 
 namespace OstrelTest {
 

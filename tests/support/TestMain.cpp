@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "Localizer.h"
-#include "ResourceExtractor.h"
+#include "base/Localizer.h"
+#include "base/ResourceExtractor.h"
 
 int main(int argc, char** argv)
 {

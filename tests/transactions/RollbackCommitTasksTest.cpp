@@ -6,14 +6,14 @@
 #include <memory>
 #include <string>
 
-#include "ClearAndRemoveRegKeyTask.h"
-#include "CopyRegKeyTask.h"
-#include "Exceptions.h"
-#include "MoveFileTask.h"
-#include "RemoveDirectoryTask.h"
-#include "RemoveFileTask.h"
-#include "RemoveRegValueTask.h"
-#include "SetRegValueTask.h"
+#include "transactions/ClearAndRemoveRegKeyTask.h"
+#include "transactions/CopyRegKeyTask.h"
+#include "base/Exceptions.h"
+#include "transactions/MoveFileTask.h"
+#include "transactions/RemoveDirectoryTask.h"
+#include "transactions/RemoveFileTask.h"
+#include "transactions/RemoveRegValueTask.h"
+#include "transactions/SetRegValueTask.h"
 #include "TestSupport.h"
 #include "TransactionTestSupport.h"
 

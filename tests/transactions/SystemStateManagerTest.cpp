@@ -1,7 +1,7 @@
 // The state manager against the real file system and registry of the Wine
 // prefix: each primitive's change, and each failure's code, Win32 function,
 // system error and texts.
-#include "SystemStateManager.h"
+#include "transactions/SystemStateManager.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "Exceptions.h"
+#include "base/Exceptions.h"
 #include "TestSupport.h"
 #include "EngineFailure.h"
 #include "TransactionTestSupport.h"

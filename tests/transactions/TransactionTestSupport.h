@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "Exception.h"
-#include "RegistryKey.h"
+#include "base/Exception.h"
+#include "base/RegistryKey.h"
 
 namespace TransactionTest {
 

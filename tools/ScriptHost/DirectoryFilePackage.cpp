@@ -1,7 +1,7 @@
 #include "DirectoryFilePackage.h"
 
-#include "FileStream.h"
-#include "Util.h"
+#include "streams/FileStream.h"
+#include "base/Util.h"
 
 std::unique_ptr<OstrelInstallEngine::Stream> DirectoryFilePackage::OpenFile(std::string name)
 {

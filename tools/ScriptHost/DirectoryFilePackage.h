@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "FilePackage.h"
+#include "streams/FilePackage.h"
 
 class DirectoryFilePackage final : public OstrelInstallEngine::FilePackage {
 public:

@@ -19,15 +19,15 @@
 #include <utility>
 #include <vector>
 
-#include "AsyncInstaller.h"
+#include "script/AsyncInstaller.h"
 #include "DirectoryFilePackage.h"
-#include "Exception.h"
-#include "FileStream.h"
-#include "InstallerPackage.h"
-#include "Localizer.h"
-#include "Util.h"
-#include "ResourceExtractor.h"
-#include "ZipFilePackage.h"
+#include "base/Exception.h"
+#include "streams/FileStream.h"
+#include "script/InstallerPackage.h"
+#include "base/Localizer.h"
+#include "base/Util.h"
+#include "base/ResourceExtractor.h"
+#include "streams/ZipFilePackage.h"
 
 namespace {
 

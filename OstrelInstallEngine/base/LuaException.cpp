@@ -1,0 +1,20 @@
+#include "base/LuaException.h"
+
+#include "base/Localizer.h"
+#include "base/Util.h"
+
+namespace OstrelInstallEngine {
+
+LuaException::LuaException(const LuaBindingError& error, int code)
+    : BaseException(Localizer::Text(1000010002), Localizer::Text(1000010003),
+                    FormatWide(L"%d", code),
+                    FormatWide(L"Lua exception: %hs", error.GetErrorMessage()), nullptr)
+{
+}
+
+std::unique_ptr<Exception> LuaException::Clone() const
+{
+    return std::make_unique<LuaException>(*this);
+}
+
+}  // namespace OstrelInstallEngine

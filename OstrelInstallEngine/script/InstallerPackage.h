@@ -1,0 +1,118 @@
+// The host of one install or uninstall script: loads it from a FilePackage,
+// runs it in its own Lua state with the script API and the props table,
+// keeps the rollback and commit task lists and the recorded problems, owns
+// the progress stack and holds the machine-wide install lock while open.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "script/InstallLock.h"
+#include "script/ProgressStack.h"
+#include "transactions/SystemStateManager.h"
+
+namespace OstrelInstallEngine {
+
+class Exception;
+class FilePackage;
+class LuaBinding;
+class ProgressReporter;
+class RollbackCommitTask;
+class Stream;
+
+class InstallerPackage {
+public:
+    // Creates the private temporary folder of the state manager.
+    InstallerPackage();
+    // Closes the package if it is open.
+    ~InstallerPackage();
+    InstallerPackage(const InstallerPackage&) = delete;
+    InstallerPackage& operator=(const InstallerPackage&) = delete;
+
+    // Creates the script state, registers the script API and props, takes the
+    // install lock without waiting (10367 when another process holds it) and
+    // runs the script's top level. The package is not owned and must outlive
+    // this object. A failed Open leaves the package closed: the lock is given
+    // back and the state dropped.
+    void Open(FilePackage* package, std::string scriptName);
+    bool IsOpen() const { return m_open; }
+
+    // Null switches reporting off; the reporter is not owned.
+    void SetProgressReporter(ProgressReporter* reporter);
+
+    // Runs the script's global "Prepare". Neither commits nor rolls back.
+    void Prepare();
+    // Runs the script's global "Execute", then commits. On any failure every
+    // recorded change is rolled back before the exception continues.
+    void Execute();
+    // The one operation for other threads: the script's next progress call
+    // throws CancelInstallException.
+    void Cancel();
+
+    // The recorded problems, still owned by the package; read before Close.
+    std::vector<const Exception*> GetErrors() const;
+
+    // Rolls back what is left, drops the problems, releases the lock and the
+    // script state. Failures inside are dropped.
+    void Close();
+
+    // For the script API operations.
+    void AddRollbackTask(std::unique_ptr<RollbackCommitTask> task);
+    void AddCommitTask(std::unique_ptr<RollbackCommitTask> task);
+    // Records a problem unless warnings are suppressed.
+    void AddError(std::unique_ptr<Exception> error);
+    void SetWarningsSuppressed(bool suppressed) { m_warningsSuppressed = suppressed; }
+
+    // props[name], which must be a wide string (10168 otherwise).
+    std::wstring GetProp(const std::string& name);
+    void SetStringProp(const std::string& name, const std::wstring& value);
+    void SetBoolProp(const std::string& name, bool value);
+
+    // The three script progress calls: change the stack, report, then honour
+    // a pending cancel request.
+    void ProgressReport(uint32_t done, uint32_t total, const std::wstring& text);
+    void ProgressStartStep(uint32_t start, uint32_t end, uint32_t total, const std::wstring& text);
+    void ProgressEndStep();
+
+    // Moves the file to a "BK_%08x" backup in its folder; queues moving it
+    // back on rollback and deleting the backup on commit. Returns the backup.
+    std::wstring BackupFileTransacted(const std::wstring& fileName);
+
+    // The install lock, for sub-installs that hand it over to a child.
+    void AcquireInstallLock(bool wait) { m_installLock.Acquire(wait); }
+    void ReleaseInstallLock() { m_installLock.Release(); }
+
+    SystemStateManager& GetSystemStateManager() { return m_systemStateManager; }
+    LuaBinding& GetBinding();
+
+private:
+    void OpenScriptState(FilePackage* package, const std::string& scriptName);
+    void RegisterScriptApi();
+    void FillProps();
+    void RunScriptChunk(Stream& script);
+    template <typename Body>
+    void RunScript(int code, Body body);
+    void Commit();
+    void Rollback();
+    void RollbackCompletely();
+    void DeleteAllTasks();
+    void ShutDown();
+    void NotifyReporter();
+    void HonourCancelRequest() const;
+
+    InstallLock m_installLock;
+    bool m_open = false;
+    FilePackage* m_package = nullptr;
+    std::unique_ptr<LuaBinding> m_luaBinding;
+    volatile bool m_cancelRequested = false;
+    ProgressReporter* m_progressReporter = nullptr;
+    SystemStateManager m_systemStateManager;
+    std::vector<std::unique_ptr<RollbackCommitTask>> m_rollbackTasks;
+    std::vector<std::unique_ptr<RollbackCommitTask>> m_commitTasks;
+    ProgressStack m_progressStack;
+    bool m_warningsSuppressed = false;
+    std::vector<std::unique_ptr<Exception>> m_problems;
+};
+
+}  // namespace OstrelInstallEngine

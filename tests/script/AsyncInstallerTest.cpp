@@ -1,0 +1,157 @@
+// The asynchronous installer: states, the stored error of a failing Prepare
+// or Execute, cancellation, and the final progress of a successful run.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "script/AsyncInstaller.h"
+#include "base/Exceptions.h"
+#include "EngineFailure.h"
+#include "HostTestSupport.h"
+
+namespace {
+
+using namespace OstrelInstallEngine;
+using OstrelTest::CatchEngineFailure;
+using OstrelTest::ScriptPackage;
+
+AsyncInstallerState WaitForEnd(AsyncInstaller& installer)
+{
+    for (;;) {
+        const AsyncInstallerState state = installer.GetState();
+        if (state == AIS_FINISHED || state == AIS_CANCELLED || state == AIS_ERROR) {
+            return state;
+        }
+        Sleep(5);
+    }
+}
+
+TEST(AsyncInstallerTest, NullPackageIs10091)
+{
+    auto error = CatchEngineFailure([] { AsyncInstaller installer(nullptr); });
+    ASSERT_NE(nullptr, error);
+    EXPECT_EQ(L"10091", error->GetErrorCode());
+}
+
+TEST(AsyncInstallerTest, SuccessfulRunEndsFinishedWithProgressOne)
+{
+    ScriptPackage script(R"lua(
+function Prepare() end
+function Execute() progress.Report(1, 2, L"half") end
+)lua");
+    AsyncInstaller installer(&script.Package());
+    EXPECT_EQ(AIS_READY_TO_INSTALL, installer.GetState());
+    installer.Prepare();
+    EXPECT_EQ(AIS_READY_TO_INSTALL, installer.GetState());
+    installer.Start();
+    EXPECT_EQ(AIS_FINISHED, WaitForEnd(installer));
+    double progress = 0;
+    std::wstring text;
+    EXPECT_EQ(AIS_FINISHED, installer.GetStatus(&progress, &text));
+    EXPECT_EQ(1.0, progress);
+    EXPECT_EQ(L"half", text);
+    EXPECT_EQ(nullptr, installer.GetError());
+}
+
+TEST(AsyncInstallerTest, FailingPrepareStoresTheErrorAndRefusesStart)
+{
+    ScriptPackage script(R"lua(
+function Prepare() util.FailWithError(L"running", L"running", L"game running", 10232) end
+function Execute() end
+)lua");
+    AsyncInstaller installer(&script.Package());
+    installer.Prepare();
+    EXPECT_EQ(AIS_ERROR, installer.GetState());
+    ASSERT_NE(nullptr, installer.GetError());
+    EXPECT_NE(nullptr, dynamic_cast<const GenericException*>(installer.GetError()));
+    EXPECT_EQ(L"10232", installer.GetError()->GetErrorCode());
+    auto start = CatchEngineFailure([&] { installer.Start(); });
+    ASSERT_NE(nullptr, start);
+    EXPECT_EQ(L"10092", start->GetErrorCode());
+    auto prepare = CatchEngineFailure([&] { installer.Prepare(); });
+    ASSERT_NE(nullptr, prepare);
+    EXPECT_EQ(L"10223", prepare->GetErrorCode());
+}
+
+TEST(AsyncInstallerTest, FailingExecuteStoresTheErrorAfterTheRollback)
+{
+    ScriptPackage script(R"lua(
+props.Trace = L""
+function Prepare() end
+function Execute()
+    install.AddRollbackTask(function() props.Trace = L"rolled back" end)
+    error("worker failure")
+end
+)lua");
+    AsyncInstaller installer(&script.Package());
+    installer.Prepare();
+    installer.Start();
+    EXPECT_EQ(AIS_ERROR, WaitForEnd(installer));
+    const Exception* error = installer.GetError();
+    ASSERT_NE(nullptr, error);
+    EXPECT_EQ(L"10003", error->GetErrorCode());
+    EXPECT_NE(std::wstring::npos, error->GetEnglishMessage().find(L"worker failure"));
+    EXPECT_EQ(L"rolled back", script.Prop("Trace"));
+}
+
+TEST(AsyncInstallerTest, StartAfterFinishedIs10092)
+{
+    ScriptPackage script("function Prepare() end function Execute() end");
+    AsyncInstaller installer(&script.Package());
+    installer.Prepare();
+    installer.Start();
+    WaitForEnd(installer);
+    auto error = CatchEngineFailure([&] { installer.Start(); });
+    ASSERT_NE(nullptr, error);
+    EXPECT_EQ(L"10092", error->GetErrorCode());
+}
+
+TEST(AsyncInstallerTest, CancelRequestEndsTheRunCancelledAfterTheRollback)
+{
+    ScriptPackage script(R"lua(
+props.Trace = L""
+function Prepare() end
+function Execute()
+    install.AddRollbackTask(function() props.Trace = L"rolled back" end)
+    for i = 1, 100000 do
+        progress.Report(i % 100, 100, L"working")
+        util.Sleep(0.001)
+    end
+    props.Trace = L"ran to the end"
+end
+)lua");
+    AsyncInstaller installer(&script.Package());
+    installer.Prepare();
+    installer.Start();
+    double progress = 0;
+    std::wstring text;
+    while (installer.GetStatus(&progress, &text) == AIS_INSTALLING && text != L"working") {
+        Sleep(5);
+    }
+    installer.RequestCancel();
+    EXPECT_EQ(AIS_CANCELLED, WaitForEnd(installer));
+    EXPECT_EQ(nullptr, installer.GetError());
+    EXPECT_EQ(L"rolled back", script.Prop("Trace"));
+}
+
+// The destructor waits for a running worker: once it returns, the script's
+// last statement has run.
+TEST(AsyncInstallerTest, DestroyingWhileTheWorkerRunsWaitsForIt)
+{
+    ScriptPackage script(R"lua(
+props.Trace = L""
+function Prepare() end
+function Execute()
+    util.Sleep(0.3)
+    props.Trace = L"worker done"
+end
+)lua");
+    {
+        AsyncInstaller installer(&script.Package());
+        installer.Prepare();
+        installer.Start();
+    }
+    EXPECT_EQ(L"worker done", script.Prop("Trace"));
+}
+
+}  // namespace

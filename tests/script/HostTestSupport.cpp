@@ -1,0 +1,90 @@
+#include "HostTestSupport.h"
+
+#include <windows.h>
+
+#include "base/GenericException.h"
+#include "streams/MemoryStream.h"
+#include "TestConfig.h"
+#include "TestSupport.h"
+
+namespace OstrelTest {
+
+namespace {
+
+// A memory stream that keeps its own copy of the bytes.
+class OwningMemoryStream : public OstrelInstallEngine::MemoryStream {
+public:
+    explicit OwningMemoryStream(std::string bytes) : m_bytes(std::move(bytes))
+    {
+        SetData(m_bytes.data(), static_cast<uint32_t>(m_bytes.size()));
+    }
+
+private:
+    std::string m_bytes;
+};
+
+}  // namespace
+
+std::unique_ptr<OstrelInstallEngine::Stream> MemoryFilePackage::OpenFile(std::string name)
+{
+    auto found = m_files.find(name);
+    if (found == m_files.end()) {
+        throw OstrelInstallEngine::GenericException(L"missing test file", L"missing test file",
+                                                    L"No such test file", 1);
+    }
+    return std::make_unique<OwningMemoryStream>(found->second);
+}
+
+ScriptPackage::ScriptPackage(const std::string& script)
+{
+    m_files.Add("uninstall.lua", script);
+    m_package.Open(&m_files, "uninstall.lua");
+    m_package.SetProgressReporter(&m_reporter);
+}
+
+std::wstring ScriptPackage::Prop(const std::string& name)
+{
+    try {
+        return m_package.GetProp(name);
+    } catch (const OstrelInstallEngine::Exception&) {
+        return L"<missing>";
+    }
+}
+
+std::wstring ScriptHostPath()
+{
+    return HostPath(OSTREL_TEST_SCRIPT_HOST_EXE);
+}
+
+int RunProgram(const std::wstring& commandLine, std::string* output)
+{
+    TempFolder folder;
+    const std::wstring outputPath = folder.File(L"output.txt");
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE file = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                              CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = file;
+    startup.hStdError = file;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION process = {};
+    std::wstring mutableLine = commandLine;
+    DWORD exitCode = 0xFFFFFFFF;
+    if (CreateProcessW(nullptr, &mutableLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(file);
+    *output = ReadFileBytes(outputPath);
+    for (size_t at = output->find("\r\n"); at != std::string::npos; at = output->find("\r\n", at)) {
+        output->erase(at, 1);
+    }
+    return static_cast<int>(exitCode);
+}
+
+}  // namespace OstrelTest

@@ -1,0 +1,154 @@
+// The machine-wide install lock: a second package, in this process or
+// another, cannot open while the first holds it; a holder that died leaves an
+// abandoned mutex that the next package takes.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "base/Exceptions.h"
+#include "EngineFailure.h"
+#include "HostTestSupport.h"
+#include "script/InstallLock.h"
+#include "TestSupport.h"
+
+namespace {
+
+using namespace OstrelInstallEngine;
+using OstrelTest::CatchEngineFailure;
+using OstrelTest::MemoryFilePackage;
+
+void ExpectLockHeld(const Exception* error)
+{
+    ASSERT_NE(nullptr, error);
+    EXPECT_NE(nullptr, dynamic_cast<const GenericException*>(error));
+    EXPECT_EQ(L"10367", error->GetErrorCode());
+    EXPECT_EQ(L"OstrelInstallEngine mutex locked", error->GetEnglishMessage());
+    EXPECT_EQ(L"Another install or uninstall is in progress.", error->GetLocalizedSummary());
+    EXPECT_EQ(0u, error->GetLocalizedMessage().find(
+                      L"Another install or uninstall is in progress. Please cancel that installation"));
+}
+
+class InstallLockTest : public testing::Test {
+protected:
+    InstallLockTest() { m_files.Add("uninstall.lua", "function Execute() end"); }
+
+    std::unique_ptr<Exception> OpenFailure(InstallerPackage& package)
+    {
+        return CatchEngineFailure([&] { package.Open(&m_files, "uninstall.lua"); });
+    }
+
+    MemoryFilePackage m_files;
+};
+
+TEST_F(InstallLockTest, SecondPackageInTheSameProcessIsRefused)
+{
+    InstallerPackage first;
+    first.Open(&m_files, "uninstall.lua");
+    InstallerPackage second;
+    ExpectLockHeld(OpenFailure(second).get());
+    EXPECT_FALSE(second.IsOpen());
+    // The first is unaffected, and once it closes the second opens.
+    EXPECT_NO_THROW(first.Execute());
+    first.Close();
+    EXPECT_EQ(nullptr, OpenFailure(second));
+    EXPECT_TRUE(second.IsOpen());
+}
+
+// A script host in another process holds the lock while its Prepare sleeps.
+class OtherProcessHoldingTheLock {
+public:
+    OtherProcessHoldingTheLock()
+    {
+        OstrelTest::WriteFileBytes(m_folder.File(L"uninstall.lua"),
+                                   "function Prepare() util.Sleep(60) end function Execute() end");
+        const std::wstring eventName = L"OstrelTestLockHeld" + std::to_wstring(GetCurrentProcessId());
+        m_event = CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
+        std::wstring commandLine = L"\"" + OstrelTest::ScriptHostPath() + L"\" \"" +
+                                   m_folder.Path() + L"\" --signal-event " + eventName;
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &m_process);
+    }
+    ~OtherProcessHoldingTheLock()
+    {
+        Kill();
+        CloseHandle(m_event);
+    }
+    bool WaitUntilHeld() { return WaitForSingleObject(m_event, 30000) == WAIT_OBJECT_0; }
+    void Kill()
+    {
+        if (m_process.hProcess != nullptr) {
+            TerminateProcess(m_process.hProcess, 9);
+            WaitForSingleObject(m_process.hProcess, INFINITE);
+            CloseHandle(m_process.hProcess);
+            CloseHandle(m_process.hThread);
+            m_process.hProcess = nullptr;
+        }
+    }
+
+private:
+    OstrelTest::TempFolder m_folder;
+    HANDLE m_event = nullptr;
+    PROCESS_INFORMATION m_process = {};
+};
+
+TEST_F(InstallLockTest, PackageInAnotherProcessHoldsTheLockUntilItDies)
+{
+    OtherProcessHoldingTheLock other;
+    ASSERT_TRUE(other.WaitUntilHeld());
+    {
+        InstallerPackage refused;
+        ExpectLockHeld(OpenFailure(refused).get());
+    }
+    // Killed mid-run, the holder leaves the mutex abandoned: that counts as
+    // acquired.
+    other.Kill();
+    InstallerPackage next;
+    EXPECT_EQ(nullptr, OpenFailure(next));
+    EXPECT_TRUE(next.IsOpen());
+}
+
+// The lock thread itself.
+TEST(InstallLockThreadTest, AcquireReleaseAndAcquireAgain)
+{
+    InstallLock lock;
+    lock.Create();
+    lock.Acquire(false);
+    EXPECT_TRUE(lock.IsHeld());
+    lock.Release();
+    EXPECT_FALSE(lock.IsHeld());
+    lock.Acquire(true);
+    EXPECT_TRUE(lock.IsHeld());
+    lock.Release();
+    lock.Shutdown();
+}
+
+TEST(InstallLockThreadTest, ReleaseWithoutHoldingFailsWithTheSystemError)
+{
+    InstallLock lock;
+    lock.Create();
+    auto error = CatchEngineFailure([&] { lock.Release(); });
+    ASSERT_NE(nullptr, error);
+    EXPECT_EQ(L"10369:00000120", error->GetErrorCode());
+    EXPECT_NE(std::wstring::npos,
+              error->GetEnglishMessage().find(L"): PerformLockOperation(lrtUnlock) != WAIT_FAILED; HRESULT 00000120: "));
+}
+
+// An exit request ends the lock thread; it may end before it posts the
+// result, and then the exit request itself reports the ended thread.
+TEST(InstallLockThreadTest, RequestAfterTheThreadEndedReportsItsExitCode)
+{
+    InstallLock lock;
+    lock.Create();
+    auto error = CatchEngineFailure([&] { lock.PerformLockOperation(InstallLock::lrtExit); });
+    if (!error) {
+        error = CatchEngineFailure([&] { lock.Release(); });
+    }
+    ASSERT_NE(nullptr, error);
+    const std::wstring code = error->GetErrorCode();
+    EXPECT_TRUE(code == L"10380:00000000" || code == L"10375:00000000") << code;
+    EXPECT_NE(std::wstring::npos, error->GetEnglishMessage().find(L"): false; HRESULT 00000000: "));
+}
+
+}  // namespace

@@ -1,0 +1,199 @@
+// WidePatternMatcher on its own, without Lua: spans and captures, the two
+// anchoring modes, faults with their messages, non-ASCII classes, and the
+// bound on recursion.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "script/WidePatternException.h"
+#include "script/WidePatternMatcher.h"
+
+namespace {
+
+using OstrelInstallEngine::WidePatternException;
+using OstrelInstallEngine::WidePatternMatcher;
+
+// Owns the texts a matcher points into.
+struct Texts {
+    std::wstring subject;
+    std::wstring pattern;
+    WidePatternMatcher Matcher(WidePatternMatcher::Anchoring anchoring =
+                                   WidePatternMatcher::Anchoring::LeadingCaretAnchors) const
+    {
+        return WidePatternMatcher(subject.data(), subject.size(), pattern.data(), pattern.size(),
+                                  anchoring);
+    }
+};
+
+std::wstring CaptureText(const Texts& texts, const WidePatternMatcher& matcher, int index)
+{
+    const WidePatternMatcher::Capture capture = matcher.GetCapture(index);
+    return texts.subject.substr(capture.start, capture.length);
+}
+
+// The message a pattern's first search fails with, "" when it does not fail.
+std::string FaultOf(const std::wstring& subject, const std::wstring& pattern)
+{
+    Texts texts{subject, pattern};
+    WidePatternMatcher matcher = texts.Matcher();
+    try {
+        if (matcher.Search(0)) {
+            for (int i = 0; i < matcher.CaptureCount(); ++i) {
+                matcher.GetCapture(i);
+            }
+        }
+    } catch (const WidePatternException& exception) {
+        return exception.what();
+    }
+    return std::string();
+}
+
+// Search reports the first match's span; captures give text or positions,
+// and without captures index 0 is the whole match.
+TEST(WidePatternMatcherTest, SearchReportsSpanAndCaptures)
+{
+    Texts texts{L"key = value;", L"(%w+)%s*=%s*()(%w+)"};
+    WidePatternMatcher matcher = texts.Matcher();
+    ASSERT_TRUE(matcher.Search(0));
+    EXPECT_EQ(0u, matcher.MatchStart());
+    EXPECT_EQ(11u, matcher.MatchEnd());
+    ASSERT_EQ(3, matcher.CaptureCount());
+    EXPECT_EQ(L"key", CaptureText(texts, matcher, 0));
+    EXPECT_TRUE(matcher.GetCapture(1).isPosition);
+    EXPECT_EQ(6u, matcher.GetCapture(1).start);
+    EXPECT_EQ(L"value", CaptureText(texts, matcher, 2));
+
+    Texts plain{L"abcabc", L"c"};
+    WidePatternMatcher plainMatcher = plain.Matcher();
+    ASSERT_TRUE(plainMatcher.Search(3));
+    EXPECT_EQ(5u, plainMatcher.MatchStart());
+    EXPECT_EQ(0, plainMatcher.CaptureCount());
+    EXPECT_EQ(L"c", CaptureText(plain, plainMatcher, 0));
+    EXPECT_FALSE(plainMatcher.Search(6));
+}
+
+// A leading '^' anchors under LeadingCaretAnchors and is an ordinary
+// character under LeadingCaretIsLiteral; MatchAt tries one position only.
+TEST(WidePatternMatcherTest, AnchoringModes)
+{
+    Texts texts{L"a^ab", L"^a"};
+    WidePatternMatcher anchored = texts.Matcher();
+    EXPECT_TRUE(anchored.IsAnchored());
+    ASSERT_TRUE(anchored.Search(0));
+    EXPECT_EQ(0u, anchored.MatchStart());
+    EXPECT_FALSE(anchored.Search(1));
+
+    WidePatternMatcher literal = texts.Matcher(WidePatternMatcher::Anchoring::LeadingCaretIsLiteral);
+    EXPECT_FALSE(literal.IsAnchored());
+    ASSERT_TRUE(literal.Search(0));
+    EXPECT_EQ(1u, literal.MatchStart());
+    EXPECT_FALSE(literal.MatchAt(0));
+    EXPECT_TRUE(literal.MatchAt(1));
+}
+
+// Only the characters "^$*+?.([%-" make a pattern more than plain text.
+TEST(WidePatternMatcherTest, PlainTextDetection)
+{
+    EXPECT_TRUE(WidePatternMatcher::IsPlainText(L"abc]=,", 6));
+    EXPECT_TRUE(WidePatternMatcher::IsPlainText(L"", 0));
+    for (const wchar_t special : std::wstring(L"^$*+?.([%-")) {
+        const wchar_t pattern[] = {L'a', special};
+        EXPECT_FALSE(WidePatternMatcher::IsPlainText(pattern, 2)) << static_cast<char>(special);
+    }
+}
+
+// Every malformed pattern and bad capture fails with Lua's message.
+TEST(WidePatternMatcherTest, FaultsCarryLuasMessages)
+{
+    EXPECT_EQ("malformed pattern (ends with '%')", FaultOf(L"abc", L"ab%"));
+    EXPECT_EQ("malformed pattern (missing ']')", FaultOf(L"abc", L"[ab"));
+    EXPECT_EQ("malformed pattern (missing ']')", FaultOf(L"abc", L"[]"));
+    EXPECT_EQ("malformed pattern (missing ']')", FaultOf(L"abc", L"[a%]"));
+    EXPECT_EQ("missing '[' after '%f' in pattern", FaultOf(L"abc", L"%fa"));
+    EXPECT_EQ("unbalanced pattern", FaultOf(L"abc", L"%b("));
+    EXPECT_EQ("invalid pattern capture", FaultOf(L"abc", L"a)"));
+    EXPECT_EQ("invalid capture index", FaultOf(L"abc", L"(a)%2"));
+    EXPECT_EQ("invalid capture index", FaultOf(L"abc", L"(a%1)"));
+    EXPECT_EQ("unfinished capture", FaultOf(L"abc", L"(a"));
+    EXPECT_EQ("too many captures", FaultOf(L"abc", std::wstring(66, L'(')));
+    EXPECT_EQ("", FaultOf(L"abc", L"[]]"));
+
+    Texts texts{L"abc", L"(a)"};
+    WidePatternMatcher matcher = texts.Matcher();
+    ASSERT_TRUE(matcher.Search(0));
+    EXPECT_THROW(matcher.GetCapture(1), WidePatternException);
+    EXPECT_THROW(matcher.GetCapture(-1), WidePatternException);
+}
+
+// Classes at or above U+0080 follow the runtime's wide classification, and
+// set ranges compare code units.
+TEST(WidePatternMatcherTest, NonAsciiClassesAndRanges)
+{
+    Texts letters{L"1 \u00e9t\u00e9 \u20ac \u03a9mega", L"%a+"};
+    WidePatternMatcher matcher = letters.Matcher();
+    ASSERT_TRUE(matcher.Search(0));
+    EXPECT_EQ(L"\u00e9t\u00e9", CaptureText(letters, matcher, 0));
+    ASSERT_TRUE(matcher.Search(matcher.MatchEnd()));
+    EXPECT_EQ(L"\u03a9mega", CaptureText(letters, matcher, 0));
+
+    Texts upper{L"\u00e9\u00c9", L"%u"};
+    WidePatternMatcher upperMatcher = upper.Matcher();
+    ASSERT_TRUE(upperMatcher.Search(0));
+    EXPECT_EQ(1u, upperMatcher.MatchStart());
+
+    Texts range{L"z\u00e0\u00ff\u0100", L"[\u00e0-\u00ff]+"};
+    WidePatternMatcher rangeMatcher = range.Matcher();
+    ASSERT_TRUE(rangeMatcher.Search(0));
+    EXPECT_EQ(L"\u00e0\u00ff", CaptureText(range, rangeMatcher, 0));
+
+    Texts frontier{L"\u20ac\u00e9t\u00e9", L"%f[%a]"};
+    WidePatternMatcher frontierMatcher = frontier.Matcher();
+    ASSERT_TRUE(frontierMatcher.Search(0));
+    EXPECT_EQ(1u, frontierMatcher.MatchStart());
+}
+
+// A pattern may hold L'\0', which matches itself and %z.
+TEST(WidePatternMatcherTest, ZeroInPatternIsOrdinary)
+{
+    Texts texts{std::wstring(L"a\0b", 3), std::wstring(L"\0b", 2)};
+    WidePatternMatcher matcher = texts.Matcher();
+    ASSERT_TRUE(matcher.Search(0));
+    EXPECT_EQ(1u, matcher.MatchStart());
+    Texts zero{std::wstring(L"a\0b", 3), L"%z"};
+    WidePatternMatcher zeroMatcher = zero.Matcher();
+    ASSERT_TRUE(zeroMatcher.Search(0));
+    EXPECT_EQ(1u, zeroMatcher.MatchStart());
+}
+
+// Recursion grows with backtracking items, not with the subject's length: a
+// million-unit subject matches; a pattern nested beyond MaxDepth fails with
+// "pattern too complex", and the matcher stays usable afterwards.
+TEST(WidePatternMatcherTest, RecursionIsBounded)
+{
+    const std::wstring longSubject(1000000, L'a');
+    for (const std::wstring pattern : {L"^(.-)%s*$", L"a*$", L"^[%w]+$", L"^a-$", L"^(a+)"}) {
+        Texts texts{longSubject, pattern};
+        WidePatternMatcher matcher = texts.Matcher();
+        ASSERT_TRUE(matcher.Search(0)) << std::string(pattern.begin(), pattern.end());
+        EXPECT_EQ(longSubject.size(), matcher.MatchEnd());
+    }
+
+    std::wstring deep;
+    for (int i = 0; i < WidePatternMatcher::MaxDepth; ++i) {
+        deep += L"a?";
+    }
+    Texts texts{longSubject.substr(0, WidePatternMatcher::MaxDepth), deep};
+    WidePatternMatcher matcher = texts.Matcher();
+    try {
+        matcher.MatchAt(0);
+        ADD_FAILURE() << "no fault";
+    } catch (const WidePatternException& exception) {
+        EXPECT_STREQ("pattern too complex", exception.what());
+    }
+    Texts shallow{L"aa", deep};
+    WidePatternMatcher shallowMatcher = shallow.Matcher();
+    EXPECT_TRUE(shallowMatcher.MatchAt(0));
+    EXPECT_EQ(2u, shallowMatcher.MatchEnd());
+}
+
+}  // namespace

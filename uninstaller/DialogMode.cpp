@@ -1,0 +1,6 @@
+#include "DialogMode.h"
+
+int RunDialogMode(HINSTANCE)
+{
+    return 1;
+}

@@ -1,0 +1,7 @@
+// Dialog mode ("bootstrapped"): the uninstall dialog and its message loop.
+#pragma once
+
+#include <windows.h>
+
+// Runs the dialog until it is closed; the result is the process exit code.
+int RunDialogMode(HINSTANCE instance);
