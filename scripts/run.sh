@@ -1,13 +1,11 @@
 #!/usr/bin/env bash
-# The main job. For now it installs what is missing and builds
-# OstrelUninstaller.exe; the uninstall of the sample game joins it once the
-# uninstaller runs its script.
+# The main job: installs what is missing, builds, then, inside a Wine session
+# of the build tree, installs the sample game Vekt, uninstalls it quietly and
+# shows what the install added and what is left.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${OSTREL_BUILD_DIR:-$root/build}
 
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
-exe="$build/uninstaller/OstrelUninstaller.exe"
-echo "[run] built $exe"
-file "$exe" 2>/dev/null || true
+exec "$root/scripts/wine-session.sh" "$root/samples/Vekt/demo.sh" "$build"

@@ -17,6 +17,7 @@ Product = {
     Name = L"Vekt",
     Publisher = L"Brondel",
     Executable = L"Vekt.exe",
+    ServerExecutable = L"VektServer.exe",
     UninstallId = L"{5E1C2D7A-3B94-4F0E-9A61-7C2B8D40E913}",
     GameExplorerGuid = "{8F3A6B21-0C5D-4E7F-A1B2-93C4D5E6F708}",
     SoftwareKey = L"SOFTWARE\\Brondel\\Vekt",
@@ -31,19 +32,10 @@ InstallStateValues = {
     { L"HKEY_LOCAL_MACHINE\\" .. Product.SoftwareKey, L"Version" },
 }
 
--- Files and folders the installer wrote, relative to the installation folder.
--- Each weighs one progress unit.
-RemovedFiles = {
-    { path = L"\\Vekt.exe", weight = 1 },
-    { path = L"\\Vekt.dat", weight = 1 },
-    { path = L"\\Readme.txt", weight = 1 },
-    { path = L"\\data\\levels.pak", weight = 1 },
-    { path = L"\\data\\sounds.pak", weight = 1 },
-}
-
-RemovedDirectories = {
-    { path = L"\\data", weight = 1 },
-}
+-- RemovedFiles and RemovedDirectories, the files and folders the installer
+-- wrote (relative to the installation folder, one progress unit each), are
+-- generated from the game's payload at build time and put in front of this
+-- script.
 
 LanguageProducts = {
     "{2C7D9E41-6A3B-4C8D-B5E2-1F0A9B8C7D61}",
@@ -51,9 +43,12 @@ LanguageProducts = {
 
 Languages = { L"en" }
 
+-- Folders that the game or the language packages may leave behind.
 LeftoverDirectories = {
     L"\\logs",
     L"\\cache",
+    L"\\Language\\en",
+    L"\\Language",
 }
 
 function CheckApplicability()
@@ -181,6 +176,7 @@ function Execute()
     RemoveInstallStateValues()
     uninstall.RemoveGameExplorerInfo(Product.GameExplorerGuid)
     uninstall.RemoveAppFromFirewall(props.InstallDir .. L"\\" .. Product.Executable)
+    uninstall.RemoveAppFromFirewall(props.InstallDir .. L"\\" .. Product.ServerExecutable)
     Trace(L"removing shortcuts")
     RemoveShortcuts()
     Trace(L"removing files")

@@ -75,7 +75,7 @@ TEST_F(EmbeddedPackageTest, ServesEveryPackageFile)
     for (const std::string& name : files) {
         SCOPED_TRACE(name);
         const std::string expected =
-            ReadFileBytes(OstrelTest::SourcePath("uninstall_package/" + name));
+            ReadFileBytes(OstrelTest::HostPath(OSTREL_TEST_PACKAGE_DIR "/" + name));
         std::unique_ptr<Stream> file = package.OpenFile(name);
         EXPECT_EQ(expected.size(), file->GetSize());
         EXPECT_TRUE(ReadAll(*file) == expected);

@@ -137,7 +137,7 @@ TEST(UninstallerResourcesTest, ExecutableLoadsAsData)
 }
 
 // "UNINSTALL.ZIP" is a zip archive whose entries are exactly the files of
-// uninstall_package/, byte for byte.
+// the staged uninstall package (the script with its generated tables), byte for byte.
 TEST(UninstallerResourcesTest, EmbeddedPackageHoldsThePackageFolder)
 {
     ExecutableAsData exe;
@@ -159,7 +159,7 @@ TEST(UninstallerResourcesTest, EmbeddedPackageHoldsThePackageFolder)
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, names);
     for (const auto& entry : entries) {
-        EXPECT_EQ(OstrelTest::ReadFileBytes(OstrelTest::SourcePath("uninstall_package/" + entry.first)),
+        EXPECT_EQ(OstrelTest::ReadFileBytes(OstrelTest::HostPath(OSTREL_TEST_PACKAGE_DIR "/" + entry.first)),
                   entry.second)
             << entry.first;
     }
