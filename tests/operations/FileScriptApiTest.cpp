@@ -339,11 +339,12 @@ TEST_F(FileScriptApiTest, TreeWalkOutsideItsRootStopsTheScript)
 struct BadInputCase {
     const char* body;
     std::wstring codeText;
-    std::wstring englishText;  // contained in the English message; %R% for the test folder
+    std::wstring summary;      // %R% stands for the test folder
+    std::wstring englishText;  // contained in the English message
 };
 
-// Bad arguments and bad payloads fail the run with their codes and texts, and
-// leave nothing behind.
+// Bad arguments, bad payloads and refused changes fail the run with their
+// codes and texts, and leave nothing behind.
 TEST_F(FileScriptApiTest, BadInputFailsTheRun)
 {
     std::string newMd5 = FixtureMd5("md5/size-65.bin");
@@ -351,18 +352,30 @@ TEST_F(FileScriptApiTest, BadInputFailsTheRun)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
     const BadInputCase cases[] = {
-        {R"lua(install.RemoveFile("narrow"))lua", L"10003",
+        {R"lua(install.RemoveFile("narrow"))lua", L"10003", L"Internal check failed",
          L"bad argument #1 to 'RemoveFile' (bad argument)"},
         {R"lua(install.CreateFile("payload/new.bin", At(L"new.bin"), "12345"))lua", L"10359",
-         L"Assertion failed (Util:"},
+         L"Internal check failed", L"Assertion failed (Util:"},
         {R"lua(install.CreateFile("payload/new.bin", At(L"new.bin"), string.rep("0", 32)))lua",
-         L"10358",
+         L"10358", L"MD5 check failed while writing file \"%R%\\new.bin\".",
          L"MD5 check failed while writing  \"%R%\\new.bin\"; expected " + std::wstring(32, L'0') +
              L", got " + std::wstring(newMd5.begin(), newMd5.end())},
         {R"lua(install.CreateFileFromDelta("payload/small.vcdiff", At(L"source.txt"), At(L"target.txt")))lua",
-         L"10034:00000050", L"Error creating file \"%R%\\target.txt\""},
+         L"10034:00000050", L"Unable to create file \"%R%\\target.txt\"",
+         L"Error creating file \"%R%\\target.txt\""},
+        {R"lua(install.PatchFile("payload/small.vcdiff", At(L"missing.txt")))lua", L"10050:00000002",
+         L"Unable to move file \"%R%\\missing.txt\" to \"%R%\\BK_00000000\".",
+         L"Error backing up file \"%R%\\missing.txt\" to \"%R%\\BK_00000000\""},
+        {R"lua(install.MoveFile(At(L"source.txt"), At(L"target.txt")))lua", L"10037:000000b7",
+         L"Unable to move file \"%R%\\source.txt\" to \"%R%\\target.txt\".",
+         L"Error moving file \"%R%\\source.txt\" to \"%R%\\target.txt\""},
+        {R"lua(install.CreateDirectory(At(L"no\\parent")))lua", L"10038:00000003",
+         L"Unable to create folder \"%R%\\no\\parent\"", L"Error creating dir \"%R%\\no\\parent\""},
+        {R"lua(util.CopyFile(At(L"source.txt"), At(L"target.txt")))lua", L"10268:00000050",
+         L"Unable to copy file \"%R%\\source.txt\" to \"%R%\\target.txt\".",
+         L"Error copying file \"%R%\\source.txt\" to \"%R%\\target.txt\""},
         {R"lua(util.UnpackTempDirFromZip("payload/climbing.zip"))lua", L"10390",
-         L"Entry \"../outside.txt\""},
+         L"Unable to expand archive \"payload/climbing.zip\"", L"Entry \"../outside.txt\""},
     };
     Write(L"source.txt", Fixture("delta/small-source.txt"));
     Write(L"target.txt", "already there");
@@ -372,6 +385,7 @@ TEST_F(FileScriptApiTest, BadInputFailsTheRun)
         std::unique_ptr<Exception> failure = Execute(row.body);
         ASSERT_NE(nullptr, failure);
         EXPECT_EQ(row.codeText, failure->GetErrorCode()) << failure->what();
+        EXPECT_EQ(Replace(row.summary, L"%R%", m_folder.Path()), failure->GetLocalizedSummary());
         EXPECT_NE(std::wstring::npos,
                   failure->GetEnglishMessage().find(Replace(row.englishText, L"%R%", m_folder.Path())))
             << failure->what();
