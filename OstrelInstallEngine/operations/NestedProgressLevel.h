@@ -3,6 +3,7 @@
 // without marking the script's step complete.
 #pragma once
 
+#include "base/Exception.h"
 #include "script/InstallerPackage.h"
 
 namespace OstrelInstallEngine {
@@ -13,7 +14,15 @@ public:
     {
         m_package.GetProgressStack().PushCopy();
     }
-    ~NestedProgressLevel() { m_package.GetProgressStack().Pop(); }
+    // Only a reset of the whole stack can have taken the level away already;
+    // then there is nothing left to drop.
+    ~NestedProgressLevel()
+    {
+        try {
+            m_package.GetProgressStack().Pop();
+        } catch (const Exception&) {
+        }
+    }
     NestedProgressLevel(const NestedProgressLevel&) = delete;
     NestedProgressLevel& operator=(const NestedProgressLevel&) = delete;
 
