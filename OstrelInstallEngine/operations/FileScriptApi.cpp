@@ -33,6 +33,8 @@ namespace OstrelInstallEngine {
 namespace {
 
 const uint32_t kHashBlockSize = 40960;
+const int kCreateFailedSummaryId = 1000010014;
+const int kCreateFailedMessageId = 1000010015;
 const int kMd5FailedSummaryId = 1000010062;
 const int kMd5FailedMessageId = 1000010063;
 const int kZipErrorMessageId = 1000010055;
@@ -175,15 +177,16 @@ void InstallCreateFileFromDelta(ScriptCall& call)
     CloseWrittenFile(file, 10270);
 }
 
-// The patched file replaces the original whatever attributes it had; the
-// original stays as the backup until the run ends.
-UniqueFileHandle ReplaceFile(const std::wstring& path)
+// The patched file under the name that its original's backup has just freed;
+// a failure reads as the state manager's own failure to create a file.
+UniqueFileHandle CreatePatchedFile(const std::wstring& path)
 {
     UniqueFileHandle file(
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     if (!file.IsValid()) {
         const DWORD error = GetLastError();
-        throw Win32Exception(Localizer::Text(1000010015, path), Localizer::Text(1000010014, path),
+        throw Win32Exception(Localizer::Text(kCreateFailedMessageId, path),
+                             Localizer::Text(kCreateFailedSummaryId, path),
                              FormatWide(L"Error creating file \"%s\"", path.c_str()), 10034,
                              L"CreateFileW", error);
     }
@@ -201,7 +204,7 @@ void InstallPatchFile(ScriptCall& call)
     original.Open(backup);
     XDeltaPatchingStream patched;
     patched.Open(&original, path, delta.get());
-    UniqueFileHandle file = ReplaceFile(path);
+    UniqueFileHandle file = CreatePatchedFile(path);
     QueueRollback(call, std::make_unique<RemoveFileTask>(path));
     FileWriter::WriteStreamToFile(call.Package(), patched, original, file.Get(), path);
     CloseWrittenFile(file, 10197);
