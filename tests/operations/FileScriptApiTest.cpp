@@ -217,6 +217,20 @@ TEST_F(FileScriptApiTest, WriteReportsNestedProgress)
     EXPECT_DOUBLE_EQ(0.25 + 0.25 * 0.7, reports[27].progress);
 }
 
+// A cancel request takes effect inside a long write, and the half-written
+// file goes with the rollback.
+TEST_F(FileScriptApiTest, CancelStopsAWrite)
+{
+    m_script = std::make_unique<ScriptPackage>(std::string(kPrelude) + R"lua(
+        function Execute() install.CreateFile("payload/big.bin", At(L"big.bin")) end)lua",
+                                               Payload());
+    m_script->Package().SetStringProp("Root", m_folder.Path());
+    m_script->Package().Cancel();
+    EXPECT_THROW(m_script->Package().Execute(), OstrelInstallEngine::CancelInstallException);
+    EXPECT_EQ(2u, m_script->Reporter().reports.size());  // the first block, then the rollback
+    EXPECT_FALSE(PathExists(At(L"big.bin")));
+}
+
 // The immediate util.* functions: queries, copies, moves, the two Try
 // removals, digests, and temporary files that are gone after the run.
 TEST_F(FileScriptApiTest, UtilFunctions)
