@@ -45,7 +45,7 @@ std::map<std::string, std::string> Payload()
             {"payload/climbing.zip", Fixture("zip/climbing.zip")}};
 }
 
-// Every script sees its test folder as R, and At(path) inside it.
+// Every script finds its test folder in props.Root, and At(path) inside it.
 const char kPrelude[] = R"lua(
 function At(path) return props.Root .. L"\\" .. path end
 )lua";
