@@ -32,9 +32,10 @@ public:
 
     // Creates the script state, registers the script API and props, takes the
     // install lock without waiting (10367 when another process holds it) and
-    // runs the script's top level. The package is not owned and must outlive
-    // this object. A failed Open leaves the package closed: the lock is given
-    // back and the state dropped.
+    // runs the script's top level. A script state that cannot be set up is an
+    // unexpected Lua exception (10018). The package is not owned and must
+    // outlive this object. A failed Open leaves the package closed: the lock
+    // is given back and the state dropped.
     void Open(FilePackage* package, std::string scriptName);
     bool IsOpen() const { return m_open; }
 

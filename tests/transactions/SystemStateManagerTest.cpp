@@ -144,7 +144,8 @@ public:
 private:
     void Load(const std::wstring& text)
     {
-        const std::string table = std::to_string(m_id) + "\t" + std::string(text.begin(), text.end());
+        const std::string table =
+            std::to_string(m_id) + "\t" + std::string(text.begin(), text.end());
         auto stream = std::make_unique<MemoryStream>();
         stream->SetData(table.data(), static_cast<uint32_t>(table.size()));
         Localizer::GetInstance()->Load(std::move(stream));
