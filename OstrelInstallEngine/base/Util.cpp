@@ -118,7 +118,7 @@ std::wstring CanonicalizePath(const std::wstring& path)
         // A larger result is the size the folder needs; the buffer is then
         // left unfilled and must not be read.
         if (length > MAX_PATH + 1) {
-            OSTREL_FAIL_ERROR(10319, ERROR_FILENAME_EXCED_RANGE);
+            OSTREL_FAIL_ERROR(10015, ERROR_FILENAME_EXCED_RANGE);
         }
         wchar_t combined[MAX_PATH];
         if (PathCombineW(combined, currentDirectory, path.c_str()) == nullptr) {

@@ -33,7 +33,8 @@ std::wstring GetWin32ErrorTextLocalized(DWORD error);
 std::wstring Trim(const std::wstring& text);
 
 // An absolute path without "." and ".." components; a relative path is taken
-// against the current folder. A trailing backslash stays.
+// against the current folder (10015 when that is too long to read). A
+// trailing backslash stays.
 std::wstring CanonicalizePath(const std::wstring& path);
 
 // A new GUID as 32 lower-case hexadecimal digits, no braces, no dashes.

@@ -59,6 +59,13 @@ HANDLE AsyncInstaller::Start()
 {
     CriticalSectionLock lock(m_criticalSection);
     OSTREL_CHECK((m_state != AIS_ERROR) && (m_state != AIS_FINISHED), 10092);
+    // A second worker would run the script's state at the same time.
+    OSTREL_CHECK(m_state != AIS_INSTALLING, 10017);
+    // After a cancelled run its worker has posted its state but may not have
+    // ended yet; its handle is about to be replaced.
+    if (m_workerThread.IsValid()) {
+        WaitForSingleObject(m_workerThread.Get(), INFINITE);
+    }
     m_state = AIS_INSTALLING;
     m_package->SetProgressReporter(this);
     m_workerThread.Set(CreateThread(nullptr, 0, &WorkerThreadProc, this, 0, nullptr));

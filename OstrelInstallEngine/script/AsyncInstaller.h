@@ -40,8 +40,8 @@ public:
     // Runs the script's preparation on this thread. A failure does not throw:
     // the state becomes AIS_ERROR and GetError() holds it.
     void Prepare();
-    // Starts the worker that runs "Execute" (10092 after an error or the end).
-    // The handle stays owned by this object.
+    // Starts the worker that runs "Execute" (10092 after an error or the end,
+    // 10017 while a worker runs). The handle stays owned by this object.
     HANDLE Start();
     // Asks the script to stop at its next progress call; the run then ends
     // AIS_CANCELLED after its rollback.

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <exception>
 #include <new>
 
 #include "base/Check.h"
@@ -25,6 +26,8 @@ namespace {
 
 const char kPropsTable[] = "props";
 const int kRollbackStatusTextId = 1000010066;
+const int kScriptStateSetupCode = 10018;
+const int kRollbackTaskFailedCode = 10016;
 
 struct FolderProp {
     const char* name;
@@ -66,6 +69,43 @@ void PrintFailure(const char* what, const std::wstring& report)
     PrintFormatted(stdout, L"%hs:\n%s\n", what, report.c_str());
 }
 
+// Commit and rollback tasks run to their end: a cancel request pending when
+// they start, or made while they run, is dropped.
+class CancelRequestsIgnored {
+public:
+    CancelRequestsIgnored(volatile bool& requested, bool& ignored)
+        : m_requested(requested), m_ignored(ignored), m_wasIgnored(ignored)
+    {
+        m_ignored = true;
+        m_requested = false;
+    }
+    ~CancelRequestsIgnored()
+    {
+        m_requested = false;
+        m_ignored = m_wasIgnored;
+    }
+    CancelRequestsIgnored(const CancelRequestsIgnored&) = delete;
+    CancelRequestsIgnored& operator=(const CancelRequestsIgnored&) = delete;
+
+private:
+    volatile bool& m_requested;
+    bool& m_ignored;
+    bool m_wasIgnored;
+};
+
+// Runs the action; the first failure of a series is kept for later.
+template <typename Action>
+void KeepFirstFailure(std::exception_ptr* failure, Action action)
+{
+    try {
+        action();
+    } catch (...) {
+        if (!*failure) {
+            *failure = std::current_exception();
+        }
+    }
+}
+
 }  // namespace
 
 InstallerPackage::InstallerPackage() = default;
@@ -101,8 +141,10 @@ void InstallerPackage::OpenScriptState(FilePackage* package, const std::string& 
     m_package = package;
     m_progressStack.Reset(ProgressEntry{1, 0, 1});
     std::unique_ptr<Stream> script = m_package->OpenFile(scriptName);
-    m_luaBinding = std::make_unique<LuaBinding>(*this);
-    RegisterScriptApi();
+    RunScript(kScriptStateSetupCode, [this] {
+        m_luaBinding = std::make_unique<LuaBinding>(*this);
+        RegisterScriptApi();
+    });
     FillProps();
     m_installLock.Create();
     m_installLock.Acquire(false);
@@ -249,7 +291,7 @@ void InstallerPackage::NotifyReporter()
 
 void InstallerPackage::HonourCancelRequest() const
 {
-    if (m_cancelRequested) {
+    if (m_cancelRequested && !m_cancelIgnored) {
         throw CancelInstallException();
     }
 }
@@ -286,47 +328,86 @@ std::wstring InstallerPackage::BackupFileTransacted(const std::wstring& fileName
 
 void InstallerPackage::Commit()
 {
+    const CancelRequestsIgnored ignored(m_cancelRequested, m_cancelIgnored);
     m_progressStack.Reset(ProgressEntry{1, 1, 1});
     NotifyReporter();
-    for (const auto& task : m_commitTasks) {
-        task->Perform();
+    // A commit task may queue further commit tasks; they run in this commit,
+    // after the ones queued before them. The list grows under the walk, so
+    // the walk goes by index.
+    for (size_t i = 0; i < m_commitTasks.size(); ++i) {
+        m_commitTasks[i]->Perform();
     }
     DeleteAllTasks();
 }
 
+// Undo work is never dropped: every task runs, last queued first, whatever
+// fails around it; the first failure outside a task is thrown afterwards.
 void InstallerPackage::Rollback()
+{
+    const CancelRequestsIgnored ignored(m_cancelRequested, m_cancelIgnored);
+    std::exception_ptr failure;
+    KeepFirstFailure(&failure, [this] { ReportRollbackStart(); });
+    // Each task leaves the list before it runs, so a task that a rollback
+    // task queues runs next, and none runs twice.
+    while (!m_rollbackTasks.empty()) {
+        std::unique_ptr<RollbackCommitTask> task = std::move(m_rollbackTasks.back());
+        m_rollbackTasks.pop_back();
+        KeepFirstFailure(&failure, [&] { PerformRollbackTask(*task); });
+    }
+    DeleteAllTasks();
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
+
+void InstallerPackage::ReportRollbackStart()
 {
     m_progressStack.Reset(ProgressEntry{1, 1, 1});
     m_progressStack.SetStatusText(Localizer::Text(kRollbackStatusTextId));
     NotifyReporter();
-    // Each task leaves the list before it runs, so a task that fails is not
-    // run again and the ones before it stay queued.
-    while (!m_rollbackTasks.empty()) {
-        std::unique_ptr<RollbackCommitTask> task = std::move(m_rollbackTasks.back());
-        m_rollbackTasks.pop_back();
-        task->Perform();
+}
+
+void InstallerPackage::PerformRollbackTask(RollbackCommitTask& task)
+{
+    try {
+        task.Perform();
+    } catch (const LuaBindingError& error) {
+        RecordIncompleteUndo(LuaException(error, kRollbackTaskFailedCode), Widen(error.what()));
+    } catch (const Exception& error) {
+        RecordIncompleteUndo(error, error.GetLocalizedSummary());
+    } catch (const std::exception& error) {
+        RecordIncompleteUndo(
+            SanityCheckException(FormatWide(L"std::exception: %hs", error.what()),
+                                 kRollbackTaskFailedCode),
+            Widen(error.what()));
     }
-    DeleteAllTasks();
+}
+
+// A change that could not be undone stays on the machine, so the user is
+// told as for any other problem of the run, even while warnings are
+// suppressed.
+void InstallerPackage::RecordIncompleteUndo(const Exception& failure, const std::wstring& what)
+{
+    PrintFailure("Rollback task error", failure.GetReport());
+    m_problems.push_back(std::make_unique<GenericException>(
+        failure.GetLocalizedMessage(), L"Unable to undo a change: " + what,
+        L"Rollback task failed: " + failure.GetEnglishMessage(), kRollbackTaskFailedCode,
+        failure.Clone()));
 }
 
 void InstallerPackage::RollbackCompletely()
 {
-    for (;;) {
-        const size_t queued = m_rollbackTasks.size();
-        try {
-            Rollback();
-            return;
-        } catch (const LuaBindingError& error) {
-            PrintFailure("Rollback task error", Widen(error.what()));
-        } catch (const Exception& error) {
-            PrintFailure("Rollback error", error.GetReport());
-        } catch (const std::exception& error) {
-            PrintFailure("Rollback error", Widen(error.what()));
-        }
-        if (m_rollbackTasks.size() >= queued) {
-            DeleteAllTasks();
-            return;
-        }
+    // The failure that ended the run, if any, is the one its caller must see;
+    // one of the rollback is only reported here.
+    try {
+        Rollback();
+    } catch (const Exception& error) {
+        PrintFailure("Rollback error", error.GetReport());
+    } catch (const std::exception& error) {
+        PrintFailure("Rollback error", Widen(error.what()));
+    } catch (...) {
+        // A reporter's own failure type; nothing may stop Close after this.
+        PrintFailure("Rollback error", L"unknown failure");
     }
 }
 

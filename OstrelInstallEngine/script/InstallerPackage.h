@@ -32,9 +32,10 @@ public:
 
     // Creates the script state, registers the script API and props, takes the
     // install lock without waiting (10367 when another process holds it) and
-    // runs the script's top level. The package is not owned and must outlive
-    // this object. A failed Open leaves the package closed: the lock is given
-    // back and the state dropped.
+    // runs the script's top level. A script state that cannot be set up is an
+    // unexpected Lua exception (10018). The package is not owned and must
+    // outlive this object. A failed Open leaves the package closed: the lock
+    // is given back and the state dropped.
     void Open(FilePackage* package, std::string scriptName);
     bool IsOpen() const { return m_open; }
 
@@ -47,10 +48,13 @@ public:
     // recorded change is rolled back before the exception continues.
     void Execute();
     // The one operation for other threads: the script's next progress call
-    // throws CancelInstallException.
+    // throws CancelInstallException. Commit and rollback tasks are not
+    // cancellable: a request pending when they start, or made while they
+    // run, is dropped.
     void Cancel();
 
     // The recorded problems, still owned by the package; read before Close.
+    // A rollback task that failed is among them (10016).
     std::vector<const Exception*> GetErrors() const;
 
     // Rolls back what is left, drops the problems, releases the lock and the
@@ -84,6 +88,11 @@ public:
     void ReleaseInstallLock() { m_installLock.Release(); }
 
     SystemStateManager& GetSystemStateManager() { return m_systemStateManager; }
+    // The package the script came from (null before Open); the operations
+    // open their payload files from it.
+    FilePackage* GetFilePackage() const { return m_package; }
+    // For operations that report their own progress inside the script's step.
+    ProgressStack& GetProgressStack() { return m_progressStack; }
     LuaBinding& GetBinding();
 
 private:
@@ -95,6 +104,9 @@ private:
     void RunScript(int code, Body body);
     void Commit();
     void Rollback();
+    void ReportRollbackStart();
+    void PerformRollbackTask(RollbackCommitTask& task);
+    void RecordIncompleteUndo(const Exception& failure, const std::wstring& what);
     void RollbackCompletely();
     void DeleteAllTasks();
     void ShutDown();
@@ -106,6 +118,9 @@ private:
     FilePackage* m_package = nullptr;
     std::unique_ptr<LuaBinding> m_luaBinding;
     volatile bool m_cancelRequested = false;
+    // Set while commit or rollback tasks run: undo and clean-up work is not
+    // cancellable.
+    bool m_cancelIgnored = false;
     ProgressReporter* m_progressReporter = nullptr;
     SystemStateManager m_systemStateManager;
     std::vector<std::unique_ptr<RollbackCommitTask>> m_rollbackTasks;

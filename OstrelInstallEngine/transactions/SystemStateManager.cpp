@@ -72,10 +72,12 @@ SystemStateManager::SystemStateManager()
 
 SystemStateManager::~SystemStateManager()
 {
+    // Files in the folder may still be in use; leaving it behind is harmless.
+    // Nothing may leave a destructor, not even a failure to build the report
+    // of that failure.
     try {
         NukeDirectory(m_tempFolderPath);
-    } catch (const Win32Exception&) {
-        // Files in the folder may still be in use; leaving it behind is harmless.
+    } catch (...) {
     }
 }
 
@@ -84,6 +86,8 @@ std::wstring SystemStateManager::CreateTempFolder()
     wchar_t tempPath[MAX_PATH];
     DWORD pathLength = GetTempPathW(MAX_PATH, tempPath);
     OSTREL_CHECK_LAST_ERROR(pathLength != 0, 10051);
+    // A larger result is the size the path needs; the buffer is then unfilled.
+    OSTREL_CHECK_ERROR(pathLength < MAX_PATH, 10051, ERROR_FILENAME_EXCED_RANGE);
     std::wstring folder = std::wstring(tempPath) + MakeGuidString();
     if (!CreateDirectoryW(folder.c_str(), nullptr)) {
         ThrowWin32Failure(kCreateTempFolderFailure, GetLastError(), folder);

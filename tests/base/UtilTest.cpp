@@ -160,7 +160,7 @@ TEST(CanonicalizePathTest, TooLongToCombine)
     EXPECT_TRUE(FailsCheck([] { CanonicalizePath(Letters(300)); }, L"Util", L"false", 10318));
 }
 
-// A current folder longer than the 261-character buffer fails (10319)
+// A current folder longer than the 261-character buffer fails (10015)
 // instead of being read unterminated.
 TEST(CanonicalizePathTest, CurrentFolderTooLong)
 {
@@ -178,7 +178,7 @@ TEST(CanonicalizePathTest, CurrentFolderTooLong)
     EXPECT_TRUE(IsCheckFailure(
         CatchEngineFailure([] { CanonicalizePath(L"a"); }).get(), L"Util",
         FormatWide(L"false; HRESULT %08x: %s", error, GetWin32ErrorTextEnglish(error).c_str()),
-        L"10319:000000ce"));
+        L"10015:000000ce"));
 }
 
 // An absolute path too long for the MAX_PATH result fails (10080) and

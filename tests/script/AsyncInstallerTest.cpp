@@ -8,6 +8,9 @@
 #include "base/Exceptions.h"
 #include "EngineFailure.h"
 #include "HostTestSupport.h"
+#include "base/UniqueHandle.h"
+#include "script/LuaBinding.h"
+#include "script/ScriptCall.h"
 
 namespace {
 
@@ -94,6 +97,31 @@ end
     EXPECT_EQ(L"rolled back", script.Prop("Trace"));
 }
 
+// A second worker would run the same script state at the same time.
+HANDLE g_releaseWorker = nullptr;
+
+void WaitForRelease(ScriptCall&)
+{
+    WaitForSingleObject(g_releaseWorker, INFINITE);
+}
+
+TEST(AsyncInstallerTest, StartWhileInstallingIs10017)
+{
+    ScriptPackage script("function Prepare() end function Execute() test.Wait() end");
+    script.Package().GetBinding().CreateApiTable("test");
+    script.Package().GetBinding().RegisterFunction("test", "Wait", &WaitForRelease);
+    UniqueHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    g_releaseWorker = release.Get();
+    AsyncInstaller installer(&script.Package());
+    installer.Prepare();
+    installer.Start();
+    auto error = CatchEngineFailure([&] { installer.Start(); });
+    SetEvent(release.Get());
+    EXPECT_EQ(AIS_FINISHED, WaitForEnd(installer));
+    EXPECT_TRUE(OstrelTest::IsCheckFailure(error.get(), L"AsyncInstaller",
+                                           L"m_state != AIS_INSTALLING", 10017));
+}
+
 TEST(AsyncInstallerTest, StartAfterFinishedIs10092)
 {
     ScriptPackage script("function Prepare() end function Execute() end");
@@ -106,13 +134,17 @@ TEST(AsyncInstallerTest, StartAfterFinishedIs10092)
     EXPECT_EQ(L"10092", error->GetErrorCode());
 }
 
+// The undo work of a cancelled run runs to its end, progress reports and all.
 TEST(AsyncInstallerTest, CancelRequestEndsTheRunCancelledAfterTheRollback)
 {
     ScriptPackage script(R"lua(
 props.Trace = L""
 function Prepare() end
 function Execute()
-    install.AddRollbackTask(function() props.Trace = L"rolled back" end)
+    install.AddRollbackTask(function()
+        progress.Report(1, 2, L"undoing")
+        props.Trace = L"rolled back"
+    end)
     for i = 1, 100000 do
         progress.Report(i % 100, 100, L"working")
         util.Sleep(0.001)

@@ -203,19 +203,71 @@ end)lua");
     EXPECT_FALSE(script.Package().IsOpen());
 }
 
-TEST(InstallerPackageTest, RollbackTaskErrorStopsThatRollbackButTheRestStillRuns)
+// A failed undo does not stop the others, and the user learns of it as a
+// problem of the run that names what stayed, even with warnings suppressed.
+TEST(InstallerPackageTest, RollbackTaskErrorIsRecordedAndTheRestStillRuns)
 {
     ScriptPackage script(Script(R"lua(
 function Execute()
     install.AddRollbackTask(function() Trace(L"A") end)
-    install.AddRollbackTask(function() error("task failed") end)
+    install.AddRollbackTask(function() error("save folder not restored", 0) end)
     install.AddRollbackTask(function() Trace(L"C") end)
+    uninstall.StartSuppressWarnings()
     util.FailWithError(L"m", L"s", L"e", 10556)
 end)lua"));
     auto error = CatchEngineFailure([&] { script.Package().Execute(); });
     ASSERT_NE(nullptr, error);
     EXPECT_EQ(L"10556", error->GetErrorCode());
     EXPECT_EQ(L"CA", script.Prop("Trace"));
+    auto problems = script.Package().GetErrors();
+    ASSERT_EQ(1u, problems.size());
+    EXPECT_EQ(L"Unable to undo a change: save folder not restored (10016)",
+              problems[0]->GetDisplaySummary());
+    EXPECT_EQ(L"Rollback task failed: Lua exception: save folder not restored",
+              problems[0]->GetEnglishMessage());
+}
+
+// The reporter fails as the rollback starts: the undo work still runs, and
+// the run's own failure is the one that leaves.
+class ThrowingReporter : public ProgressReporter {
+public:
+    void ReportProgress(double, const std::wstring&) override
+    {
+        throw GenericException(L"m", L"s", L"reporter failed", 10558);
+    }
+};
+
+TEST(InstallerPackageTest, FailingReporterLosesNoUndoWork)
+{
+    ScriptPackage script(Script(R"lua(
+function Execute()
+    install.AddRollbackTask(function() Trace(L"A") end)
+    install.AddRollbackTask(function() Trace(L"B") end)
+    util.FailWithError(L"m", L"s", L"e", 10557)
+end)lua"));
+    ThrowingReporter reporter;
+    script.Package().SetProgressReporter(&reporter);
+    auto error = CatchEngineFailure([&] { script.Package().Execute(); });
+    script.Package().SetProgressReporter(nullptr);
+    ASSERT_NE(nullptr, error);
+    EXPECT_EQ(L"10557", error->GetErrorCode());
+    EXPECT_EQ(L"BA", script.Prop("Trace"));
+}
+
+// Commit tasks queued by a commit task run in the same commit, after the
+// others, each once.
+TEST(InstallerPackageTest, CommitTasksQueuedDuringTheCommitRunAfterTheOthers)
+{
+    ScriptPackage script(Script(R"lua(
+function Execute()
+    install.AddCommitTask(function()
+        for i = 1, 200 do install.AddCommitTask(function() Trace(L"+") end) end
+        Trace(L"A")
+    end)
+    install.AddCommitTask(function() Trace(L"B") end)
+end)lua"));
+    script.Package().Execute();
+    EXPECT_EQ(L"AB" + std::wstring(200, L'+'), script.Prop("Trace"));
 }
 
 TEST(InstallerPackageTest, CommitTaskErrorRollsBackTheRun)

@@ -83,6 +83,25 @@ std::vector<std::string> SplitList(const std::string& text, char separator)
     return parts;
 }
 
+ScopedEnvironmentVariable::ScopedEnvironmentVariable(const std::wstring& name,
+                                                     const std::wstring& value)
+    : m_name(name), m_wasSet(false)
+{
+    const DWORD size = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
+    if (size > 0) {
+        m_oldValue.resize(size);
+        const DWORD length = GetEnvironmentVariableW(name.c_str(), &m_oldValue[0], size);
+        m_oldValue.resize(length);
+        m_wasSet = true;
+    }
+    SetEnvironmentVariableW(name.c_str(), value.c_str());
+}
+
+ScopedEnvironmentVariable::~ScopedEnvironmentVariable()
+{
+    SetEnvironmentVariableW(m_name.c_str(), m_wasSet ? m_oldValue.c_str() : nullptr);
+}
+
 void RemoveTreeForTest(const std::wstring& path)
 {
     DWORD attributes = GetFileAttributesW(path.c_str());

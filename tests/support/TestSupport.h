@@ -53,6 +53,22 @@ private:
     std::wstring m_subkey;
 };
 
+// Sets an environment variable of this process until the end of the scope,
+// then puts back its old value, or its absence: test programs also run as a
+// whole, one case after the other in one process.
+class ScopedEnvironmentVariable {
+public:
+    ScopedEnvironmentVariable(const std::wstring& name, const std::wstring& value);
+    ~ScopedEnvironmentVariable();
+    ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+    ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+
+private:
+    std::wstring m_name;
+    std::wstring m_oldValue;
+    bool m_wasSet;
+};
+
 void RemoveTreeForTest(const std::wstring& path);
 
 }  // namespace OstrelTest

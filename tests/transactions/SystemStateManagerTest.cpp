@@ -10,6 +10,8 @@
 #include <string>
 
 #include "base/Exceptions.h"
+#include "base/Localizer.h"
+#include "streams/MemoryStream.h"
 #include "TestSupport.h"
 #include "EngineFailure.h"
 #include "TransactionTestSupport.h"
@@ -17,6 +19,8 @@
 namespace {
 
 using OstrelInstallEngine::Exception;
+using OstrelInstallEngine::Localizer;
+using OstrelInstallEngine::MemoryStream;
 using OstrelInstallEngine::RegistryKey;
 using OstrelInstallEngine::SanityCheckException;
 using OstrelInstallEngine::SystemStateManager;
@@ -24,6 +28,7 @@ using OstrelInstallEngine::UniqueFileHandle;
 using OstrelInstallEngine::Win32Exception;
 using OstrelTest::PathExists;
 using OstrelTest::ReadFileBytes;
+using OstrelTest::ScopedEnvironmentVariable;
 using OstrelTest::TempFolder;
 using OstrelTest::TestRegistryKey;
 using OstrelTest::WriteFileBytes;
@@ -126,12 +131,46 @@ TEST(SystemStateManagerTest, DestructionToleratesAVanishedTempFolder)
     EXPECT_NO_THROW(manager.reset());
 }
 
+// A translated text of the process-wide table, replaced for one scope.
+class ReplacedText {
+public:
+    ReplacedText(int id, const std::wstring& text)
+        : m_id(id), m_oldText(Localizer::GetInstance()->GetString(id))
+    {
+        Load(text);
+    }
+    ~ReplacedText() { Load(m_oldText); }
+
+private:
+    void Load(const std::wstring& text)
+    {
+        const std::string table =
+            std::to_string(m_id) + "\t" + std::string(text.begin(), text.end());
+        auto stream = std::make_unique<MemoryStream>();
+        stream->SetData(table.data(), static_cast<uint32_t>(table.size()));
+        Localizer::GetInstance()->Load(std::move(stream));
+    }
+
+    int m_id;
+    std::wstring m_oldText;
+};
+
+// Nothing leaves the destructor, not even the failure to build the report of
+// a failed clean-up (a placeholder without an argument).
+TEST(SystemStateManagerTest, DestructionToleratesAReportThatCannotBeBuilt)
+{
+    const ReplacedText badText(1000010024, L"Unable to remove folder \"%2DIR_NAME%\"");
+    auto manager = std::make_unique<SystemStateManager>();
+    manager->NukeDirectory(manager->GetTempFolderPath());
+    EXPECT_NO_THROW(manager.reset());
+}
+
 TEST(SystemStateManagerTest, TempFolderThatCannotBeCreatedFailsConstruction)
 {
     TempFolder scratch;
     const std::wstring missingTemp = scratch.File(L"missing");
-    SetEnvironmentVariableW(L"TMP", missingTemp.c_str());
-    SetEnvironmentVariableW(L"TEMP", missingTemp.c_str());
+    const ScopedEnvironmentVariable tmp(L"TMP", missingTemp);
+    const ScopedEnvironmentVariable temp(L"TEMP", missingTemp);
     auto failure = OstrelTest::CatchEngineFailure([] { SystemStateManager manager; });
     ASSERT_NE(nullptr, failure);
     EXPECT_NE(nullptr, dynamic_cast<const Win32Exception*>(failure.get()));
@@ -148,6 +187,16 @@ TEST(SystemStateManagerTest, TempFolderThatCannotBeCreatedFailsConstruction)
     EXPECT_EQ(summaryStart.size() + 33, failure->GetLocalizedSummary().size());
     const std::wstring messageStart = L"An error occurred while creating the folder \"" + folder;
     EXPECT_EQ(messageStart, failure->GetLocalizedMessage().substr(0, messageStart.size()));
+}
+
+// A temporary path longer than the buffer is refused, not read unfilled.
+TEST(SystemStateManagerTest, TooLongTempPathFailsConstruction)
+{
+    const std::wstring longTemp = L"C:\\" + std::wstring(300, L'x');
+    const ScopedEnvironmentVariable tmp(L"TMP", longTemp);
+    const ScopedEnvironmentVariable temp(L"TEMP", longTemp);
+    auto failure = OstrelTest::CatchEngineFailure([] { SystemStateManager manager; });
+    ExpectCheckFailure(failure, L"10051:000000ce", L"pathLength");
 }
 
 TEST(SystemStateManagerTest, TempNamesCountUpInTheTempFolder)
