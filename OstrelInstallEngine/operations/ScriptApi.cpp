@@ -4,6 +4,8 @@
 #include "operations/LocalizerScriptApi.h"
 #include "script/LuaBinding.h"
 #include "operations/ProgressScriptApi.h"
+#include "operations/RegistryScriptApi.h"
+#include "operations/UninstallInfoScriptApi.h"
 
 namespace OstrelInstallEngine {
 
@@ -15,6 +17,8 @@ void ScriptApi::Register(LuaBinding& binding)
         binding.CreateApiTable(table);
     }
     CoreScriptApi::Register(binding);
+    RegistryScriptApi::Register(binding);
+    UninstallInfoScriptApi::Register(binding);
     ProgressScriptApi::Register(binding);
     LocalizerScriptApi::Register(binding);
 }
