@@ -174,8 +174,8 @@ void RegistryOperations::RemoveRegKeyTransacted(const std::wstring& keyPath, Key
     m_package.AddCommitTask(std::make_unique<ClearAndRemoveRegKeyTask>(backupPath));
 }
 
-void RegistryOperations::CopyKeyToBackup(const std::wstring& keyPath, const std::wstring& backupPath,
-                                         KeyRemoval removal)
+void RegistryOperations::CopyKeyToBackup(const std::wstring& keyPath,
+                                         const std::wstring& backupPath, KeyRemoval removal)
 {
     const size_t lastBackslash = keyPath.rfind(L'\\');
     RegistryKey parent = m_systemStateManager.OpenRegKey(keyPath.substr(0, lastBackslash));
@@ -246,10 +246,12 @@ void RegistryOperations::UninstallRemoveRegValue(const std::wstring& keyPath,
 void RegistryOperations::UninstallRemoveRegKeyTree(const std::wstring& keyPath,
                                                    const std::wstring& rootKeyPath)
 {
+    // Named as the failure report names them.
     const std::wstring& keyStr = keyPath;
     const std::wstring& rootKeyStr = rootKeyPath;
     OSTREL_CHECK(keyStr.substr(0, rootKeyStr.length()) == rootKeyStr, 10266);
-    for (size_t n = keyPath.length(); n != 0 && n != std::wstring::npos && n > rootKeyPath.length();) {
+    size_t n = keyPath.length();
+    while (n != 0 && n != std::wstring::npos && n > rootKeyPath.length()) {
         const size_t k = keyPath.rfind(L'\\', n - 1);
         if (k == std::wstring::npos) {
             break;

@@ -51,7 +51,8 @@ const Case kCases[] = {
      L"10042:00000002"},
     {"ValueQueries",
      "props.Result = (util.IsRegValue(k, L'Text') and L'T' or L'F') ..\n"
-     "    (util.IsRegValue(k, L'No') and L'T' or L'F') .. (util.IsRegKey(k .. L'\\\\No') and L'T' or L'F')",
+     "    (util.IsRegValue(k, L'No') and L'T' or L'F') ..\n"
+     "    (util.IsRegKey(k .. L'\\\\No') and L'T' or L'F')",
      L"TFF"},
     {"LowerCaseRootIsAccepted",
      "props.Result = util.IsRegKey(props.LowerKey) and L'yes' or L'no'", L"yes"},
@@ -61,7 +62,8 @@ const Case kCases[] = {
      nullptr, {L"Internal check failed (10078)"}},
     {"LockedKeyCountsAsAbsent",
      "props.Result = util.IsRegKey(k .. L'\\\\Locked') and L'yes' or L'no'\n"
-     "uninstall.RemoveRegKey(k .. L'\\\\Locked') uninstall.ClearAndRemoveRegKey(k .. L'\\\\Locked')\n"
+     "uninstall.RemoveRegKey(k .. L'\\\\Locked')\n"
+     "uninstall.ClearAndRemoveRegKey(k .. L'\\\\Locked')\n"
      "uninstall.RemoveRegValue(k .. L'\\\\Locked', L'Text')",
      L"no", nullptr, {}, nullptr, L"Locked"},
     {"MissingValueIsRecorded", "uninstall.RemoveRegValue(k, L'Missing')", nullptr, nullptr,

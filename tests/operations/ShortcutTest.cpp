@@ -78,8 +78,9 @@ protected:
 
 TEST_F(ShortcutTest, LnkinfoReadsEveryFieldOfTheLink)
 {
-    ASSERT_EQ(nullptr, Run("install.CreateShortcut(f .. L'\\\\Game.lnk', f .. L'\\\\Game.exe', f,\n"
-                           "    L'-windowed -level 3', L'Play the game', f .. L'\\\\Game.ico', 7)"));
+    ASSERT_EQ(nullptr,
+              Run("install.CreateShortcut(f .. L'\\\\Game.lnk', f .. L'\\\\Game.exe', f,\n"
+                  "    L'-windowed -level 3', L'Play the game', f .. L'\\\\Game.ico', 7)"));
     const std::string info = RunLnkinfo(m_folder.File(L"Game.lnk"), m_folder.File(L"info.txt"));
     const std::string folder = Narrow(m_folder.Path());
     for (const std::string& field :
