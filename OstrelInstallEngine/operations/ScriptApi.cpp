@@ -1,8 +1,11 @@
 #include "operations/ScriptApi.h"
 
 #include "operations/CoreScriptApi.h"
+#include "operations/FirewallScriptApi.h"
+#include "operations/GameExplorerScriptApi.h"
 #include "operations/LocalizerScriptApi.h"
 #include "script/LuaBinding.h"
+#include "operations/ProcessScriptApi.h"
 #include "operations/ProgressScriptApi.h"
 
 namespace OstrelInstallEngine {
@@ -17,6 +20,9 @@ void ScriptApi::Register(LuaBinding& binding)
     CoreScriptApi::Register(binding);
     ProgressScriptApi::Register(binding);
     LocalizerScriptApi::Register(binding);
+    GameExplorerScriptApi::Register(binding);
+    FirewallScriptApi::Register(binding);
+    ProcessScriptApi::Register(binding);
 }
 
 }  // namespace OstrelInstallEngine
