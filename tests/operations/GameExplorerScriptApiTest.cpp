@@ -145,8 +145,8 @@ TEST(GameExplorerScriptApiTest, WithoutGameExplorerChild)
 
 TEST(GameExplorerScriptApiTest, WithoutGameExplorer)
 {
-    EXPECT_EQ(0u, OstrelTest::RunTestsInChild(L"GameExplorerScriptApiTest.WithoutGameExplorerChild",
-                                              L"gameux=d"));
+    EXPECT_EQ(0u,
+              OstrelTest::RunTestsWithoutDlls(L"GameExplorerScriptApiTest.WithoutGameExplorerChild", {L"gameux"}));
 }
 
 }  // namespace

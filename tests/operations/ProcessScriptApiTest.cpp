@@ -95,7 +95,8 @@ TEST(ProcessScriptApiTest, RunWaitsForEveryProcess)
 }
 
 // Install, query and remove real products; a restart request sets
-// props.RebootRequired; removal of what is not installed fails only when
+// props.RebootRequired (its removal asks for a restart too, which only
+// ignored errors accept); removal of what is not installed fails only when
 // errors are not ignored.
 TEST(ProcessScriptApiTest, InstallsQueriesAndRemovesProducts)
 {
@@ -115,7 +116,7 @@ TEST(ProcessScriptApiTest, InstallsQueriesAndRemovesProducts)
     EXPECT_EQ(L"true", Evaluate("util.InstallMsi(" + rebootPackage + ", L\"\")",
                            BoolText("props.RebootRequired")));
     EXPECT_EQ(L"false",
-              Evaluate(std::string("util.UninstallMsiByID(") + kRebootProduct + ", true, false)",
+              Evaluate(std::string("util.UninstallMsiByID(") + kRebootProduct + ", true, true)",
                   BoolText(std::string("util.IsMsiInstalled(") + kRebootProduct + ")")));
 }
 

@@ -80,8 +80,8 @@ TEST(GameExplorerTest, WithoutGameExplorerChild)
 
 TEST(GameExplorerTest, WithoutGameExplorer)
 {
-    EXPECT_EQ(0u, OstrelTest::RunTestsInChild(L"GameExplorerTest.WithoutGameExplorerChild",
-                                              L"gameux=d"));
+    EXPECT_EQ(0u,
+              OstrelTest::RunTestsWithoutDlls(L"GameExplorerTest.WithoutGameExplorerChild", {L"gameux"}));
 }
 
 }  // namespace

@@ -92,8 +92,8 @@ TEST(WindowsFirewallTest, WithoutFirewallChild)
 
 TEST(WindowsFirewallTest, WithoutFirewall)
 {
-    EXPECT_EQ(0u,
-              OstrelTest::RunTestsInChild(L"WindowsFirewallTest.WithoutFirewallChild", L"hnetcfg=d"));
+    EXPECT_EQ(0u, OstrelTest::RunTestsWithoutDlls(L"WindowsFirewallTest.WithoutFirewallChild",
+                                                  {L"hnetcfg"}));
 }
 
 }  // namespace

@@ -1,11 +1,17 @@
-// Runs cases of the current test program in a child process whose
-// environment differs: more Wine DLL overrides (to take a platform service
-// away) and a marker variable that lets those cases run there only.
+// Runs cases of the current test program in a child process that lacks some
+// platform DLLs, to show what the engine does without those services. Wine
+// does not hand WINEDLLOVERRIDES from a Windows parent to its child, so the
+// child is a copy of the program under a name of its own whose per-program
+// overrides (HKCU\Software\Wine\AppDefaults\<name>\DllOverrides) switch the
+// DLLs off. A marker variable lets the selected cases run there only.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
+
+#include "TestSupport.h"
 
 namespace OstrelTest {
 
@@ -17,16 +23,27 @@ inline bool RunningAsChildTest()
 }
 
 // The child's exit code: 0 when every selected case passed.
-inline DWORD RunTestsInChild(const std::wstring& gtestFilter, const std::wstring& dllOverrides)
+inline DWORD RunTestsWithoutDlls(const std::wstring& gtestFilter,
+                                 const std::vector<std::wstring>& disabledDlls)
 {
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    wchar_t inherited[1024] = {};
-    GetEnvironmentVariableW(L"WINEDLLOVERRIDES", inherited, 1024);
-    const std::wstring overrides = std::wstring(inherited) + L";" + dllOverrides;
-    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides.c_str());
+    TempFolder folder;
+    const std::wstring childName = L"OstrelChildTests.exe";
+    const std::wstring child = folder.File(childName);
+    CopyFileW(self, child.c_str(), FALSE);
+    const std::wstring overridesKey =
+        L"Software\\Wine\\AppDefaults\\" + childName + L"\\DllOverrides";
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, overridesKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                    nullptr, &key, nullptr);
+    for (const std::wstring& dll : disabledDlls) {
+        RegSetValueExW(key, dll.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(L""),
+                       sizeof(wchar_t));
+    }
+    RegCloseKey(key);
     SetEnvironmentVariableW(kChildTestMarker, L"1");
-    std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --gtest_filter=" + gtestFilter;
+    std::wstring commandLine = L"\"" + child + L"\" --gtest_filter=" + gtestFilter;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION started = {};
@@ -39,7 +56,7 @@ inline DWORD RunTestsInChild(const std::wstring& gtestFilter, const std::wstring
         CloseHandle(started.hProcess);
     }
     SetEnvironmentVariableW(kChildTestMarker, nullptr);
-    SetEnvironmentVariableW(L"WINEDLLOVERRIDES", inherited);
+    RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Wine\\AppDefaults\\" + childName).c_str());
     return exitCode;
 }
 
