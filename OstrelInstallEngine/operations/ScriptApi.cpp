@@ -7,6 +7,8 @@
 #include "script/LuaBinding.h"
 #include "operations/ProcessScriptApi.h"
 #include "operations/ProgressScriptApi.h"
+#include "operations/RegistryScriptApi.h"
+#include "operations/UninstallInfoScriptApi.h"
 
 namespace OstrelInstallEngine {
 
@@ -18,6 +20,8 @@ void ScriptApi::Register(LuaBinding& binding)
         binding.CreateApiTable(table);
     }
     CoreScriptApi::Register(binding);
+    RegistryScriptApi::Register(binding);
+    UninstallInfoScriptApi::Register(binding);
     ProgressScriptApi::Register(binding);
     LocalizerScriptApi::Register(binding);
     GameExplorerScriptApi::Register(binding);

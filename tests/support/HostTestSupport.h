@@ -1,4 +1,4 @@
-// Helpers of the script host tests: scripts held in memory as a package, a
+// Helpers of the tests that run scripts: scripts held in memory as a package, a
 // reporter that records every call, and running a package's phases.
 #pragma once
 
