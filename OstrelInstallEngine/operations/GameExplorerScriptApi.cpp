@@ -1,22 +1,20 @@
 #include "operations/GameExplorerScriptApi.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <memory>
-#include <vector>
 
 #include "base/Exception.h"
-#include "base/Localizer.h"
 #include "base/Util.h"
-#include "base/Win32Exception.h"
+#include "operations/RegistryOperations.h"
+#include "operations/ShellLink.h"
 #include "platform/GameExplorer.h"
 #include "script/InstallerPackage.h"
 #include "script/LuaBinding.h"
 #include "script/ScriptCall.h"
-#include "transactions/ClearAndRemoveRegKeyTask.h"
+#include "transactions/RemoveDirectoryTask.h"
 #include "transactions/RemoveGameExplorerInfoTask.h"
-#include "transactions/RemoveRegValueTask.h"
-#include "transactions/SetRegValueTask.h"
 
 namespace OstrelInstallEngine {
 
@@ -36,56 +34,34 @@ std::wstring TaskFolderPath(InstallerPackage& package, const std::string& guidTe
                       package.GetProp("CommonAppDataDir").c_str(), guidText.c_str());
 }
 
-// Every missing level below the root, parents first, each removed again at
-// rollback.
-void CreateKeyTreeTransacted(InstallerPackage& package, const std::wstring& keyPath)
+// The task folders are created parent first, so that at rollback each
+// created level goes after the levels below it.
+void CreateFolderTreeTransacted(InstallerPackage& package, const std::wstring& folder)
 {
     SystemStateManager& state = package.GetSystemStateManager();
-    for (size_t end = keyPath.find(L'\\'); end != std::wstring::npos;) {
-        end = keyPath.find(L'\\', end + 1);
-        const std::wstring level = keyPath.substr(0, end);
-        if (!state.IsRegKey(level)) {
-            state.CreateRegKey(level);
-            package.AddRollbackTask(std::make_unique<ClearAndRemoveRegKeyTask>(level));
+    const wchar_t* afterRoot = PathSkipRootW(folder.c_str());
+    size_t end = afterRoot == nullptr ? folder.find(L'\\')
+                                      : static_cast<size_t>(afterRoot - folder.c_str()) - 1;
+    while (end != std::wstring::npos) {
+        end = folder.find(L'\\', end + 1);
+        const std::wstring level = folder.substr(0, end);
+        if (!state.IsDirectory(level)) {
+            state.CreateDirectory(level);
+            package.AddRollbackTask(std::make_unique<RemoveDirectoryTask>(level));
         }
     }
 }
 
-// Queues writing an existing value back with its old type and data.
-void BackUpValue(InstallerPackage& package, const RegistryKey& key, const std::wstring& keyPath,
-                 const std::wstring& name)
+void AddTask(InstallerPackage& package, const wchar_t* folderFormat,
+             const std::string& guidText, int taskNumber, ShellLink::Fields link,
+             const std::wstring& taskName)
 {
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) !=
-        ERROR_SUCCESS) {
-        return;
-    }
-    std::vector<BYTE> data(size + 1);
-    if (RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, data.data(), &size) ==
-        ERROR_SUCCESS) {
-        package.AddRollbackTask(
-            std::make_unique<SetRegValueTask>(keyPath, name, type, data.data(), size));
-    }
-}
-
-// A REG_SZ value; at rollback the new value goes and an old one comes back.
-void SetValueTransacted(InstallerPackage& package, const std::wstring& keyPath,
-                        const std::wstring& name, const std::wstring& value)
-{
-    RegistryKey key = package.GetSystemStateManager().OpenRegKey(keyPath);
-    BackUpValue(package, key, keyPath, name);
-    const LSTATUS status =
-        RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    if (status != ERROR_SUCCESS) {
-        throw Win32Exception(
-            Localizer::Text(1000010044, name, keyPath), Localizer::Text(1000010043, name, keyPath),
-            FormatWide(L"Error setting value \"%s\" in \"%s\"", name.c_str(), keyPath.c_str()),
-            10198, L"RegSetValueExW", static_cast<DWORD>(status));
-    }
-    package.AddRollbackTask(std::make_unique<RemoveRegValueTask>(keyPath, name));
+    const std::wstring folder =
+        FormatWide(folderFormat, package.GetProp("CommonAppDataDir").c_str(), guidText.c_str(),
+                   taskNumber);
+    CreateFolderTreeTransacted(package, folder);
+    link.linkPath = FormatWide(L"%s\\%s.lnk", folder.c_str(), taskName.c_str());
+    ShellLink::CreateShortcut(package, link);
 }
 
 // A failure is recorded as a problem, and the uninstallation goes on.
@@ -108,9 +84,10 @@ void AddGameExplorerInfo(ScriptCall& call)
     const GUID instanceId = GuidFromString(guidText);
     if (!AddGame(instanceId, gdfBinPath, installPath)) {
         const std::wstring keyPath = UpgradeKeyPath(guidText);
-        CreateKeyTreeTransacted(package, keyPath);
-        SetValueTransacted(package, keyPath, L"GDFBinaryPath", gdfBinPath);
-        SetValueTransacted(package, keyPath, L"GameInstallPath", installPath);
+        RegistryOperations registry(package);
+        registry.CreateRegKeyTree(keyPath);
+        registry.SetRegValue(keyPath, L"GDFBinaryPath", gdfBinPath);
+        registry.SetRegValue(keyPath, L"GameInstallPath", installPath);
         call.ReturnBool(false);
         return;
     }
@@ -124,18 +101,37 @@ void AddGameExplorerInfo(ScriptCall& call)
     call.ReturnBool(true);
 }
 
+void AddGameExplorerPlayTask(ScriptCall& call)
+{
+    const std::string guidText = call.NarrowArgument(1);
+    const std::wstring name = call.WideArgument(2);
+    const int taskNumber = call.IntArgument(3);
+    ShellLink::Fields link;
+    link.target = call.WideArgument(4);
+    link.workingFolder = call.WideArgument(5);
+    link.arguments = call.WideArgument(6);
+    AddTask(call.Package(), L"%s\\Microsoft\\Windows\\GameExplorer\\%hs\\PlayTasks\\%d", guidText,
+            taskNumber, link, name);
+}
+
+void AddGameExplorerSupportTask(ScriptCall& call)
+{
+    const std::string guidText = call.NarrowArgument(1);
+    const std::wstring name = call.WideArgument(2);
+    const int taskNumber = call.IntArgument(3);
+    ShellLink::Fields link;
+    link.target = call.WideArgument(4);
+    AddTask(call.Package(), L"%s\\Microsoft\\Windows\\GameExplorer\\%hs\\SupportTasks\\%d",
+            guidText, taskNumber, link, name);
+}
+
 void RemoveGameExplorerInfo(ScriptCall& call)
 {
     const std::string guidText = call.NarrowArgument(1);
     InstallerPackage& package = call.Package();
     RemoveGame(GuidFromString(guidText));
+    RegistryOperations(package).UninstallRemoveRegKey(UpgradeKeyPath(guidText));
     SystemStateManager& state = package.GetSystemStateManager();
-    const std::wstring keyPath = UpgradeKeyPath(guidText);
-    RemoveTolerantly(package, [&] {
-        if (state.IsRegKey(keyPath)) {
-            state.RemoveRegKey(keyPath);
-        }
-    });
     const std::wstring taskFolder = TaskFolderPath(package, guidText);
     RemoveTolerantly(package, [&] {
         if (state.IsDirectory(taskFolder) || state.IsFile(taskFolder)) {
@@ -149,6 +145,8 @@ void RemoveGameExplorerInfo(ScriptCall& call)
 void GameExplorerScriptApi::Register(LuaBinding& binding)
 {
     binding.RegisterFunction("install", "AddGameExplorerInfo", &AddGameExplorerInfo);
+    binding.RegisterFunction("install", "AddGameExplorerPlayTask", &AddGameExplorerPlayTask);
+    binding.RegisterFunction("install", "AddGameExplorerSupportTask", &AddGameExplorerSupportTask);
     binding.RegisterFunction("uninstall", "RemoveGameExplorerInfo", &RemoveGameExplorerInfo);
 }
 

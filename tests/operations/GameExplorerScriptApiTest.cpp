@@ -51,6 +51,15 @@ std::string AddInfo()
            LuaWide(FixturePath("integrations")) + ") and L\"true\" or L\"false\"\n";
 }
 
+std::string AddTasks()
+{
+    const std::string game = LuaWide(FixturePath("integrations/OstrelTestGame.exe"));
+    return std::string("install.AddGameExplorerPlayTask(\"") + kGuid + "\", L\"Play\", 0, " +
+           game + ", " + LuaWide(FixturePath("integrations")) + ", L\"-windowed\")\n" +
+           "install.AddGameExplorerSupportTask(\"" + kGuid + "\", L\"Readme\", 1, " +
+           LuaWide(FixturePath("integrations/TestProduct.msi")) + ")\n";
+}
+
 const std::string kRemoveInfo = std::string("uninstall.RemoveGameExplorerInfo(\"") + kGuid + "\")\n";
 const std::string kFail = "util.FailWithError(L\"m\", L\"s\", L\"e\", 1)\n";
 
@@ -65,26 +74,30 @@ std::wstring TaskFolder(IntegrationScript& script)
            OstrelInstallEngine::Widen(kGuid);
 }
 
-// Registration, rollback of a failed install, removal twice without problems.
+// Registration with its task shortcuts, rollback of a failed install,
+// removal twice without problems.
 TEST(GameExplorerScriptApiTest, RegistersRollsBackAndRemoves)
 {
     {
-        IntegrationScript failing(Execute(AddInfo() + kFail));
+        IntegrationScript failing(Execute(AddInfo() + AddTasks() + kFail));
         EXPECT_NE(nullptr, failing.ExecuteFailure());
         EXPECT_EQ(L"true", failing.Prop("Result"));
         EXPECT_FALSE(KeyExists(GameKey()));
+        EXPECT_FALSE(PathExists(TaskFolder(failing)));
     }
     std::wstring taskFolder;
     {
-        IntegrationScript install(Execute(AddInfo()));
+        IntegrationScript install(Execute(AddInfo() + AddTasks()));
         taskFolder = TaskFolder(install);
-        SHCreateDirectoryExW(nullptr, taskFolder.c_str(), nullptr);
+        const std::wstring earlierTask = taskFolder + L"\\PlayTasks\\7";
+        SHCreateDirectoryExW(nullptr, earlierTask.c_str(), nullptr);
         install.Package().Execute();
         EXPECT_EQ(L"true", install.Prop("Result"));
         EXPECT_TRUE(KeyExists(GameKey()));
-        EXPECT_FALSE(PathExists(taskFolder)) << "tasks of an earlier install stay";
+        EXPECT_FALSE(PathExists(earlierTask)) << "tasks of an earlier install stay";
+        EXPECT_TRUE(PathExists(taskFolder + L"\\PlayTasks\\0\\Play.lnk"));
+        EXPECT_TRUE(PathExists(taskFolder + L"\\SupportTasks\\1\\Readme.lnk"));
     }
-    SHCreateDirectoryExW(nullptr, (taskFolder + L"\\PlayTasks\\0").c_str(), nullptr);
     IntegrationScript removal(Execute(kRemoveInfo + kRemoveInfo));
     removal.Package().Execute();
     EXPECT_FALSE(KeyExists(GameKey()));
