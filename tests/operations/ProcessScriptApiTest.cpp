@@ -143,21 +143,11 @@ TEST(ProcessScriptApiTest, ProductFailures)
 }
 
 // 1 when another process holds the install lock.
-DWORD ProbeInstallLock()
+int ProbeInstallLock()
 {
-    std::wstring commandLine = L"\"" + FixturePath("integrations/ChildProgram.exe") + L"\" probe";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION started = {};
-    DWORD exitCode = 0xFFFFFFFF;
-    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &started)) {
-        WaitForSingleObject(started.hProcess, INFINITE);
-        GetExitCodeProcess(started.hProcess, &exitCode);
-        CloseHandle(started.hThread);
-        CloseHandle(started.hProcess);
-    }
-    return exitCode;
+    std::string output;
+    return OstrelTest::RunProgram(
+        L"\"" + FixturePath("integrations/ChildProgram.exe") + L"\" probe", &output);
 }
 
 // The child takes the lock while a third process finds it held; the call
@@ -178,7 +168,7 @@ TEST(ProcessScriptApiTest, RunSubInstallHandsTheLockOver)
     EXPECT_EQ(L"false", script.Prop("Missing"));
     EXPECT_EQ("taken held", OstrelTest::ReadFileBytes(reports.File(L"quiet-lock")));
     EXPECT_TRUE(PathExists(reports.File(L"late-done")));
-    EXPECT_EQ(1u, ProbeInstallLock());
+    EXPECT_EQ(1, ProbeInstallLock());
 }
 
 }  // namespace
