@@ -251,6 +251,7 @@ void ReadUntilChildChainEnds(UniqueHandle outputReadEnd, const std::wstring& pat
 {
     char block[kSubInstallReadBlock];
     DWORD bytesRead = 0;
+    // What the child writes is only read to keep its pipe from filling up.
     while (ReadFile(outputReadEnd.Get(), block, sizeof(block), &bytesRead, nullptr)) {
     }
     const DWORD error = GetLastError();
