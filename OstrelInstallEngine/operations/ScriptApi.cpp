@@ -2,8 +2,11 @@
 
 #include "operations/CoreScriptApi.h"
 #include "operations/FileScriptApi.h"
+#include "operations/FirewallScriptApi.h"
+#include "operations/GameExplorerScriptApi.h"
 #include "operations/LocalizerScriptApi.h"
 #include "script/LuaBinding.h"
+#include "operations/ProcessScriptApi.h"
 #include "operations/ProgressScriptApi.h"
 #include "operations/RegistryScriptApi.h"
 #include "operations/UninstallInfoScriptApi.h"
@@ -23,6 +26,9 @@ void ScriptApi::Register(LuaBinding& binding)
     UninstallInfoScriptApi::Register(binding);
     ProgressScriptApi::Register(binding);
     LocalizerScriptApi::Register(binding);
+    GameExplorerScriptApi::Register(binding);
+    FirewallScriptApi::Register(binding);
+    ProcessScriptApi::Register(binding);
 }
 
 }  // namespace OstrelInstallEngine
