@@ -12,6 +12,7 @@
 #include <map>
 #include <string>
 
+#include "HostTestSupport.h"
 #include "TestConfig.h"
 #include "TestSupport.h"
 
@@ -25,35 +26,11 @@ using OstrelTest::WriteFileBytes;
 const char* const kPackageFiles[] = {"OstrelInstallEngine.ucs", "OstrelUninstaller.ucs",
                                      "Uninstall.lua", "Uninstaller.ucs"};
 
-// Runs the tool; standard output and error land in one file, CR LF as LF.
+// Runs the tool; standard output and error together, CR LF as LF.
 int RunPackager(const std::wstring& arguments, std::string* output)
 {
-    OstrelTest::TempFolder folder;
-    const std::wstring outputPath = folder.File(L"output.txt");
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE file = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                              CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = file;
-    startup.hStdError = file;
-    std::wstring commandLine = L"\"" + HostPath(OSTREL_TEST_PACKAGER_EXE) + L"\" " + arguments;
-    PROCESS_INFORMATION process = {};
-    DWORD exitCode = 0xFFFFFFFF;
-    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                       &startup, &process)) {
-        WaitForSingleObject(process.hProcess, INFINITE);
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(file);
-    *output = ReadFileBytes(outputPath);
-    for (size_t at = output->find("\r\n"); at != std::string::npos; at = output->find("\r\n", at)) {
-        output->erase(at, 1);
-    }
-    return static_cast<int>(exitCode);
+    return OstrelTest::RunProgram(L"\"" + HostPath(OSTREL_TEST_PACKAGER_EXE) + L"\" " + arguments,
+                                  output);
 }
 
 std::wstring Quoted(const std::wstring& path)
