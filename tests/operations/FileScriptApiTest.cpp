@@ -133,9 +133,9 @@ const char kInstallScript[] = R"lua(
     Step(L"UnpackTempDirFromZip")
 )lua";
 
-class InstallTransactionTest : public FileScriptApiTest {
+class FileInstallTransactionTest : public FileScriptApiTest {
 protected:
-    InstallTransactionTest()
+    FileInstallTransactionTest()
     {
         MakeFolder(L"app");
         Write(L"app\\old.dat", "old content");
@@ -158,7 +158,7 @@ protected:
 
 // A run that fails right after any one operation leaves the tree exactly as it
 // was, backups and temporary files included.
-TEST_F(InstallTransactionTest, FailureAfterEachOperationRestoresTheTree)
+TEST_F(FileInstallTransactionTest, FailureAfterEachOperationRestoresTheTree)
 {
     const FileTreeSnapshot before = Snapshot();
     for (const wchar_t* step :
@@ -175,7 +175,7 @@ TEST_F(InstallTransactionTest, FailureAfterEachOperationRestoresTheTree)
 }
 
 // The complete run leaves exactly the installed state, without backups.
-TEST_F(InstallTransactionTest, CompleteRunLeavesTheInstalledState)
+TEST_F(FileInstallTransactionTest, CompleteRunLeavesTheInstalledState)
 {
     FileTreeSnapshot expected = Snapshot();
     for (const wchar_t* folder : {L"app\\data", L"app\\deep", L"app\\deep\\er", L"app\\deep\\er\\est"}) {
