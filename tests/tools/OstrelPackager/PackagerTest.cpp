@@ -154,10 +154,15 @@ public:
     OstrelTest::TempFolder m_folder;
 };
 
+std::wstring Released(PackagerTest& test)
+{
+    return test.Uninstaller();
+}
+
 struct RefusedCase {
     const char* what;
     std::function<void(PackagerTest&)> spoil;
-    std::wstring uninstaller;  // empty: the built uninstaller
+    std::function<std::wstring(PackagerTest&)> uninstaller;
     int exitCode;
     std::string message;
 };
@@ -167,35 +172,30 @@ TEST_F(PackagerTest, RefusedInputsWriteNothing)
 {
     const RefusedCase cases[] = {
         {"no script", [](PackagerTest& t) { DeleteFileW(t.PackageFile("Uninstall.lua").c_str()); },
-         L"", 2, "Uninstall.lua: error: missing: every package needs this file"},
+         Released, 2, "Uninstall.lua: error: missing: every package needs this file"},
         {"syntax error", [](PackagerTest& t) { WriteFileBytes(t.PackageFile("Uninstall.lua"), "x = 1\r\n\r\nfunction (\r\n"); },
-         L"", 2, "Uninstall.lua:3: error: '<name>' expected near '('"},
+         Released, 2, "Uninstall.lua:3: error: '<name>' expected near '('"},
         {"no Execute", [](PackagerTest& t) { WriteFileBytes(t.PackageFile("Uninstall.lua"), "function Prepare() end\r\n"); },
-         L"", 2, "Uninstall.lua: error: the script does not define the function Execute"},
+         Released, 2, "Uninstall.lua: error: the script does not define the function Execute"},
         {"8-bit table", [](PackagerTest& t) { WriteFileBytes(t.PackageFile("Uninstaller.ucs"), "1000001001\tx\r\n"); },
-         L"", 2, "Uninstaller.ucs:1: error: a string table must be UTF-16LE text with a byte-order mark"},
+         Released, 2, "Uninstaller.ucs:1: error: a string table must be UTF-16LE text with a byte-order mark"},
         {"line without tab", [](PackagerTest& t) { EditTable(t.PackageFile("OstrelUninstaller.ucs"), [](std::wstring& s) { s.replace(s.find(L"1000002001\t"), 11, L"1000002001 "); }); },
-         L"", 2, "OstrelUninstaller.ucs:3: error: an entry must start with a decimal id followed by a tab"},
+         Released, 2, "OstrelUninstaller.ucs:3: error: an entry must start with a decimal id followed by a tab"},
         {"engine text missing", [](PackagerTest& t) { EditTable(t.PackageFile("OstrelInstallEngine.ucs"), [](std::wstring& s) { RemoveLineWith(s, L"1000010066\t"); }); },
-         L"", 2, "OstrelInstallEngine.ucs: error: texts missing (the table needs 1000010001 to 1000010066): 1000010066"},
+         Released, 2, "OstrelInstallEngine.ucs: error: texts missing (the table needs 1000010001 to 1000010066): 1000010066"},
         {"dialog text missing", [](PackagerTest& t) { EditTable(t.PackageFile("OstrelUninstaller.ucs"), [](std::wstring& s) { RemoveLineWith(s, L"1000002013\t"); }); },
-         L"", 2, "OstrelUninstaller.ucs: error: texts missing (the table needs 1000002000 to 1000002013): 1000002013"},
-        {"not ours", [](PackagerTest&) {}, HostPath(OSTREL_TEST_SCRIPT_HOST_EXE), 3,
+         Released, 2, "OstrelUninstaller.ucs: error: texts missing (the table needs 1000002000 to 1000002013): 1000002013"},
+        {"not ours", [](PackagerTest&) {}, [](PackagerTest&) { return HostPath(OSTREL_TEST_SCRIPT_HOST_EXE); }, 3,
          "error: not an Ostrel uninstaller: it has no UNINSTALL.ZIP resource"},
-        {"not a program", [](PackagerTest&) {}, L"package\\Uninstall.lua", 3, "error: not a Windows program"},
+        {"not a program", [](PackagerTest&) {}, [](PackagerTest& t) { return t.PackageFile("Uninstall.lua"); }, 3, "error: not a Windows program"},
         {"output is the input", [](PackagerTest& t) { CopyFileW(t.Uninstaller().c_str(), t.Output().c_str(), FALSE); },
-         L"output", 4, "error: is one of the inputs"},
+         [](PackagerTest& t) { return t.Output(); }, 4, "error: is one of the inputs"},
     };
     for (const RefusedCase& c : cases) {
         SetUp();
         DeleteFileW(Output().c_str());
         c.spoil(*this);
-        std::wstring uninstaller = c.uninstaller.empty() ? Uninstaller() : c.uninstaller;
-        if (uninstaller == L"output") {
-            uninstaller = Output();
-        } else if (uninstaller == L"package\\Uninstall.lua") {
-            uninstaller = PackageFile("Uninstall.lua");
-        }
+        const std::wstring uninstaller = c.uninstaller(*this);
         std::string output;
         EXPECT_EQ(c.exitCode, Build(uninstaller, L" --force", &output)) << c.what;
         EXPECT_NE(std::string::npos, output.find(c.message)) << c.what << ": " << output;
