@@ -72,12 +72,12 @@ function Execute()
 end)lua";
 
 const wchar_t* const kSteps[] = {
-    L"CreateDirectory",    L"CreateDirectoryTree", L"CreateFile",           L"ReplaceFile",
-    L"CreateFileFromDelta", L"PatchFile",          L"MoveFile",             L"RemoveFile",
-    L"TryRemoveDirectory", L"UnpackTempFile",     L"UnpackTempDirFromZip", L"CreateRegKey",        L"CreateRegKeyTree",     L"SetRegValue",
-    L"SetRegValueAgain",   L"SetNewRegValue",      L"RemoveRegValue",       L"RemoveRegKey",
-    L"ClearAndRemoveRegKey", L"AddUninstallInfo",  L"RemoveUninstallInfo",  L"CreateShortcut",
-    L"CreateUrlShortcut"};
+    L"CreateDirectory",      L"CreateDirectoryTree",  L"CreateFile",          L"ReplaceFile",
+    L"CreateFileFromDelta",  L"PatchFile",            L"MoveFile",            L"RemoveFile",
+    L"TryRemoveDirectory",   L"UnpackTempFile",       L"UnpackTempDirFromZip", L"CreateRegKey",
+    L"CreateRegKeyTree",     L"SetRegValue",          L"SetRegValueAgain",    L"SetNewRegValue",
+    L"RemoveRegValue",       L"RemoveRegKey",         L"ClearAndRemoveRegKey", L"AddUninstallInfo",
+    L"RemoveUninstallInfo",  L"CreateShortcut",       L"CreateUrlShortcut"};
 
 std::string Fixture(const std::string& path)
 {
