@@ -17,11 +17,13 @@ is_our_build_tree() {
 }
 
 # The wine server of a prefix keeps its socket in
-# /tmp/.wine-<uid>/server-<device>-<inode>, named after the prefix folder.
+# /tmp/<name>/server-<device>-<inode>, where the prefix's file "wineserver"
+# holds the name Wine chose (wine-XXXXXX) when it made the prefix.
 server_folder() {
-  local device inode
-  read -r device inode < <(stat -L -c '%d %i' "$1")
-  printf '/tmp/.wine-%d/server-%x-%x\n' "$(id -u)" "$device" "$inode"
+  local name
+  name=$(cat "$1/wineserver" 2>/dev/null) || return 0
+  [[ $name =~ ^wine-[A-Za-z0-9]+$ ]] && [ -d "/tmp/$name" ] && echo "/tmp/$name"
+  return 0
 }
 
 [ -e "$build" ] || { echo "[clean] nothing to remove at $build"; exit 0; }
@@ -30,13 +32,11 @@ if ! is_our_build_tree; then
   exit 1
 fi
 prefix=$build/wineprefix
-if [ -d "$prefix" ]; then
-  socket_folder=$(server_folder "$prefix")
-  if [ -d "$socket_folder" ]; then
-    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
-    WINEPREFIX=$prefix wineserver -w >/dev/null 2>&1 || true
-    rm -rf "$socket_folder"
-  fi
+socket_folder=$(server_folder "$prefix")
+if [ -n "$socket_folder" ]; then
+  WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix wineserver -w >/dev/null 2>&1 || true
+  rm -rf "$socket_folder"
 fi
 rm -rf "$build"
 echo "[clean] removed $build"

@@ -33,23 +33,25 @@ std::wstring DownloadsFolder()
     return path;
 }
 
-std::wstring HostVariable(const char* name)
+std::string Variable(const char* name)
 {
     char value[MAX_PATH] = {};
     EXPECT_NE(0u, GetEnvironmentVariableA(name, value, MAX_PATH)) << name;
-    return HostPath(value);
+    return value;
 }
 
 // C:\... as the prefix's folder drive_c, seen through drive Z:.
 std::wstring InPrefix(const std::wstring& path)
 {
-    return HostVariable("WINEPREFIX") + L"\\drive_c" + path.substr(2);
+    return HostPath(Variable("WINEPREFIX")) + L"\\drive_c" + path.substr(2);
 }
 
-// The host's home and its folders, where Wine's links used to lead.
+// The host's home and its folders, where Wine's links used to lead. Wine
+// hides HOME from Windows programs and gives it as "\??\Z:\<home>".
 std::vector<std::wstring> HostHomeFolders()
 {
-    std::vector<std::wstring> folders = {HostVariable("HOME")};
+    const std::string home = Variable("WINEHOMEDIR").substr(4);
+    std::vector<std::wstring> folders = {std::wstring(home.begin(), home.end())};
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((folders[0] + L"\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
