@@ -2,9 +2,14 @@
 # The main job. For now it installs what is missing and builds
 # OstrelUninstaller.exe; the uninstall of the sample game joins it once the
 # uninstaller runs its script.
+#   scripts/run.sh
+# OSTREL_BUILD_DIR chooses another build tree (default: build/).
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${OSTREL_BUILD_DIR:-$root/build}
+. "$(dirname "$0")/common.sh"
+
+case "${1:-}" in
+  -h|--help) print_usage; exit 0 ;;
+esac
 
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
