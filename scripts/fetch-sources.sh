@@ -1,45 +1,100 @@
 #!/usr/bin/env bash
-# Fetches the pinned Debian source packages of the dependencies into a folder of
-# the build tree (default: build/_deps/src). Each package lands in a folder named
-# after it; a stamp file records what was fetched so a later run reuses it.
+# Fetches the Debian source packages pinned in scripts/debian-sources.txt into
+# a folder of the build tree (default: build/_deps/src):
+#   <pkg>/           the unpacked sources, Debian patches applied
+#   <pkg>.stamp      the exact Debian version unpacked there
+#   _archives/<pkg>/ the .dsc and the files it lists, as apt downloaded them
+# apt checks the .dsc against the signed archive index, and dpkg-source checks
+# every file against the .dsc before unpacking. A package whose stamp differs
+# from its pin is fetched again; a missing folder is unpacked again from the
+# kept archives.
+#   scripts/fetch-sources.sh [DEST [PACKAGE...]]
 set -euo pipefail
+. "$(dirname "$0")/common.sh"
 
-dest=${1:-"$(dirname "$0")/../build/_deps/src"}
-mkdir -p "$dest"
-dest=$(cd "$dest" && pwd)
-
-# source package, upstream version that the build expects
-PINNED=(
-  "lua5.1 5.1.5"
-  "zlib 1.2.13"
-  "xdelta3 3.0.11"
-  "xz-utils 5.4.1"
-)
+dest=$(realpath -m "${1:-$build/_deps/src}")
+shift || true
+mkdir -p "$dest/_archives"
 
 log() { printf '[fetch] %s\n' "$*"; }
 
-fetch_one() {
-  local pkg=$1 upstream=$2 stamp="$dest/$1.stamp"
-  if [ -f "$stamp" ] && [ -d "$dest/$pkg" ]; then return 0; fi
-  local work
-  work=$(mktemp -d "$dest/.fetch-$pkg.XXXXXX")
-  log "apt-get source $pkg"
-  (cd "$work" && apt-get source -qq -o APT::Sandbox::User=root "$pkg" >/dev/null 2>"$work/stderr") || {
-    cat "$work/stderr" >&2; rm -rf "$work"; return 1; }
-  local dir
-  dir=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name "$pkg-*" | head -n 1)
-  case "$(basename "$dir")" in
-    "$pkg-$upstream"*) ;;
-    *) echo "fetch: $pkg gave $(basename "$dir"), expected upstream $upstream" >&2; rm -rf "$work"; return 1 ;;
-  esac
-  rm -rf "${dest:?}/$pkg"
-  mv "$dir" "$dest/$pkg"
-  basename "$(ls "$work"/*.dsc)" .dsc > "$stamp"
-  rm -rf "$work"
+# Folders of fetches in progress; an interrupted run leaves none behind.
+work_dirs=()
+cleanup() { [ "${#work_dirs[@]}" -eq 0 ] || rm -rf "${work_dirs[@]}"; }
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+rm -rf "$dest"/.fetch-*
+
+pinned_version() {
+  awk -v pkg="$1" '$1 == pkg { print $2 }' "$root/scripts/debian-sources.txt"
 }
 
-for entry in "${PINNED[@]}"; do
-  # shellcheck disable=SC2086
-  fetch_one $entry
+pinned_packages() {
+  awk '!/^#/ && NF >= 2 { print $1 }' "$root/scripts/debian-sources.txt"
+}
+
+# Debian file names carry the version without its epoch.
+dsc_name() { printf '%s_%s.dsc' "$1" "${2#*:}"; }
+
+download() {
+  local pkg=$1 version=$2 archive=$3 work
+  work=$(mktemp -d "$dest/.fetch-$pkg.XXXXXX")
+  work_dirs+=("$work")
+  log "apt-get source $pkg=$version"
+  (cd "$work" && apt-get source --download-only -qq -o APT::Sandbox::User=root \
+      "$pkg=$version") >"$work/log" 2>&1 || {
+    cat "$work/log" >&2
+    echo "fetch: apt has no source $pkg=$version; run scripts/setup.sh (deb-src entry, index)" >&2
+    return 1
+  }
+  rm -f "$work/log"
+  rm -rf "$archive"
+  mv "$work" "$archive"
+}
+
+unpack() {
+  local pkg=$1 version=$2 archive=$3 work unpacked
+  work=$(mktemp -d "$dest/.fetch-$pkg.XXXXXX")
+  work_dirs+=("$work")
+  unpacked=$work/$pkg
+  dpkg-source --no-copy -x "$archive/$(dsc_name "$pkg" "$version")" "$unpacked" \
+    >"$work/log" 2>&1 || {
+    cat "$work/log" >&2
+    echo "fetch: $pkg $version does not match its .dsc; remove $archive to download it again" >&2
+    return 1
+  }
+  local got
+  got=$(dpkg-parsechangelog -l "$unpacked/debian/changelog" -S Version)
+  if [ "$got" != "$version" ]; then
+    echo "fetch: $pkg unpacked as $got, expected $version" >&2
+    return 1
+  fi
+  rm -rf "${dest:?}/$pkg"
+  mv "$unpacked" "$dest/$pkg"
+  printf '%s\n' "$version" >"$dest/$pkg.stamp"
+}
+
+fetch_one() {
+  local pkg=$1 version archive
+  version=$(pinned_version "$pkg")
+  [ -n "$version" ] || { echo "fetch: $pkg is not pinned in scripts/debian-sources.txt" >&2; return 1; }
+  if [ -d "$dest/$pkg" ] && [ "$(cat "$dest/$pkg.stamp" 2>/dev/null)" = "$version" ]; then
+    return 0
+  fi
+  rm -f "$dest/$pkg.stamp"
+  archive=$dest/_archives/$pkg
+  [ -f "$archive/$(dsc_name "$pkg" "$version")" ] || download "$pkg" "$version" "$archive"
+  log "unpacking $pkg $version"
+  unpack "$pkg" "$version" "$archive"
+}
+
+if [ "$#" -eq 0 ]; then
+  mapfile -t packages < <(pinned_packages)
+else
+  packages=("$@")
+fi
+for pkg in "${packages[@]}"; do
+  fetch_one "$pkg"
 done
 log "sources ready in $dest"

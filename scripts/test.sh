@@ -1,9 +1,19 @@
 #!/usr/bin/env bash
-# The whole test suite: installs what is missing, builds, and runs every test
-# under Wine. Extra arguments go to ctest (for example -R ZipFile).
+# The test suite: installs what is missing, builds, and runs the tests under
+# Wine (scripts/wine-session.sh). Arguments go to ctest.
+#   scripts/test.sh                   every test
+#   scripts/test.sh -L streams        one component, by label: base, streams,
+#                                     transactions, script, toolchain,
+#                                     uninstaller, scripts (the script checks)
+#   scripts/test.sh -R ZipFile        tests whose names match
+#   scripts/test.sh -N                list the tests without running them
+# OSTREL_BUILD_DIR chooses another build tree (default: build/).
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${OSTREL_BUILD_DIR:-$root/build}
+. "$(dirname "$0")/common.sh"
+
+case "${1:-}" in
+  -h|--help) print_usage; exit 0 ;;
+esac
 
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"

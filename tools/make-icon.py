@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Draws the uninstaller's icon (a box with an arrow leaving it) and writes it
 as a Windows .ico with 16x16, 32x32 and 48x48 images of 32-bit colour."""
 import struct

@@ -34,6 +34,11 @@ Localizer* Localizer::GetInstance()
     return s_instance;
 }
 
+std::unique_ptr<Localizer> Localizer::CreateStandalone()
+{
+    return std::unique_ptr<Localizer>(new Localizer());
+}
+
 std::wstring Localizer::BadString(int id)
 {
     return FormatWide(L"BAD_STRING: %d", id);

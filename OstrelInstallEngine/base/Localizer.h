@@ -21,13 +21,21 @@ public:
     static void Init();
     // Null before Init. The instance lives until the process ends.
     static Localizer* GetInstance();
+    // An empty table apart from the process-wide one, for tools that check a
+    // string table line by line before it ships.
+    static std::unique_ptr<Localizer> CreateStandalone();
 
     // Reads one string table. A malformed line stops the load there; the
     // entries before it stay.
     void Load(std::unique_ptr<Stream> stream);
 
+    // One line of a string table: skipped, stored, or a failed check (10030,
+    // 10031, 10032) that leaves the table as it was.
+    void ParseLine(const std::wstring& localeLine);
+
     // The text of an id; "BAD_STRING: <id>" for an id no table defined.
     std::wstring GetString(int id) const;
+    bool HasString(int id) const { return m_strings.count(id) != 0; }
 
     template <typename... Args>
     std::wstring GetFormattedString(int id, const Args&... args) const
@@ -53,7 +61,6 @@ private:
     Localizer() = default;
 
     static std::wstring BadString(int id);
-    void ParseLine(const std::wstring& localeLine);
 
     std::map<int, std::wstring> m_strings;
 

@@ -2,9 +2,14 @@
 
 #include "operations/CoreScriptApi.h"
 #include "operations/FileScriptApi.h"
+#include "operations/FirewallScriptApi.h"
+#include "operations/GameExplorerScriptApi.h"
 #include "operations/LocalizerScriptApi.h"
 #include "script/LuaBinding.h"
+#include "operations/ProcessScriptApi.h"
 #include "operations/ProgressScriptApi.h"
+#include "operations/RegistryScriptApi.h"
+#include "operations/UninstallInfoScriptApi.h"
 
 namespace OstrelInstallEngine {
 
@@ -17,8 +22,13 @@ void ScriptApi::Register(LuaBinding& binding)
     }
     CoreScriptApi::Register(binding);
     FileScriptApi::Register(binding);
+    RegistryScriptApi::Register(binding);
+    UninstallInfoScriptApi::Register(binding);
     ProgressScriptApi::Register(binding);
     LocalizerScriptApi::Register(binding);
+    GameExplorerScriptApi::Register(binding);
+    FirewallScriptApi::Register(binding);
+    ProcessScriptApi::Register(binding);
 }
 
 }  // namespace OstrelInstallEngine

@@ -124,6 +124,12 @@ void ScriptCall::ReturnInt(int value)
     ++m_resultCount;
 }
 
+void ScriptCall::ReturnUInt(uint32_t value)
+{
+    lua_pushnumber(m_state, value);
+    ++m_resultCount;
+}
+
 void ScriptCall::ReturnWide(const std::wstring& value)
 {
     LuaWideString::Push(m_state, value);

@@ -42,6 +42,8 @@ public:
 
     void ReturnBool(bool value);
     void ReturnInt(int value);
+    // Pushed as a number, so values of 2^31 and above stay positive.
+    void ReturnUInt(uint32_t value);
     void ReturnWide(const std::wstring& value);
     void ReturnNil();
     void ReturnNarrow(const std::string& value);

@@ -6,3 +6,8 @@ add_library(ostrel_minizip STATIC
 target_include_directories(ostrel_minizip SYSTEM PUBLIC "${MINIZIP_SOURCE_DIR}")
 target_compile_definitions(ostrel_minizip PUBLIC NOUNCRYPT)
 target_link_libraries(ostrel_minizip PUBLIC ostrel_zlib)
+
+# minizip's zip API, for the tools that write archives; the engine only reads.
+add_library(ostrel_minizip_zip STATIC "${MINIZIP_SOURCE_DIR}/zip.c")
+target_compile_definitions(ostrel_minizip_zip PUBLIC NOCRYPT)
+target_link_libraries(ostrel_minizip_zip PUBLIC ostrel_minizip)

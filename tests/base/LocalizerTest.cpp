@@ -228,3 +228,22 @@ TEST(LocalizerTest, MissingTable)
 }
 
 }  // namespace
+
+namespace {
+
+// A standalone table takes lines one at a time, apart from the process-wide
+// table, and a refused line leaves it as it was.
+TEST(LocalizerTest, StandaloneTableParsesLines)
+{
+    std::unique_ptr<Localizer> table = Localizer::CreateStandalone();
+    table->ParseLine(L"42\tanswer");
+    table->ParseLine(L"// 43\tcomment");
+    EXPECT_TRUE(FailsCheck([&] { table->ParseLine(L"44 no tab"); }, L"Localizer", L"false", 10030));
+    EXPECT_TRUE(table->HasString(42));
+    EXPECT_FALSE(table->HasString(43));
+    EXPECT_FALSE(table->HasString(44));
+    EXPECT_EQ(L"answer", table->GetString(42));
+    EXPECT_NE(L"answer", Text(42));
+}
+
+}  // namespace

@@ -7,6 +7,9 @@
 # is made once in the build tree.
 #   tools/benchmarks/run-stream-benchmarks.sh
 set -euo pipefail
+# Python from the system (scripts/setup.sh installs it), not whatever comes
+# first on PATH.
+python3() { /usr/bin/python3 "$@"; }
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${OSTREL_BUILD_DIR:-$root/build}
 exe=$build/tests/benchmarks/StreamBenchmarks.exe

@@ -18,6 +18,12 @@ if [ ! -f "$WINEPREFIX/.ostrel-ready" ]; then
   wineserver -w
   touch "$WINEPREFIX/.ostrel-ready"
 fi
+# A persistent server, warmed up like the test session's: the desktop and
+# rpcss, started by the first window or COM call of the chain, would inherit
+# the listener's pipe and keep it open after the chain has ended.
+wineserver -p
+wine cmd /c exit >/dev/null 2>&1 </dev/null
+wine rundll32.exe ole32.dll,OleUninitialize >/dev/null 2>&1 </dev/null
 temp=$(find "$WINEPREFIX/drive_c/users" -maxdepth 4 -type d \( -name Temp -o -name temp \) \
        -not -path '*/Public/*' | sort | head -n 1)
 [ -d "$temp" ] || { echo "no temp directory in $WINEPREFIX"; exit 1; }
@@ -32,6 +38,7 @@ comm -13 "$work/before" "$work/after-run" >"$work/added"
 echo "left until the restart: $(tr '\n' ' ' <"$work/added")"
 
 wineboot -r >/dev/null 2>&1 </dev/null
+wineserver -k
 wineserver -w
 ls -A "$temp" | sort >"$work/after-restart"
 if ! cmp -s "$work/before" "$work/after-restart"; then

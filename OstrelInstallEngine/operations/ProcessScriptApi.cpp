@@ -1,0 +1,303 @@
+#include "operations/ProcessScriptApi.h"
+
+#include <windows.h>
+#include <msi.h>
+#include <tlhelp32.h>
+
+#include <cwchar>
+
+#include "base/Check.h"
+#include "base/Exception.h"
+#include "base/Localizer.h"
+#include "base/UniqueHandle.h"
+#include "base/Util.h"
+#include "base/Win32Exception.h"
+#include "script/InstallerPackage.h"
+#include "script/LuaBinding.h"
+#include "script/ScriptCall.h"
+
+namespace OstrelInstallEngine {
+
+namespace {
+
+const int kProgramSummaryId = 1000010037;
+const int kPackageSummaryId = 1000010047;
+const int kProductSummaryId = 1000010049;
+const DWORD kJobPollMilliseconds = 100;
+const DWORD kPauseAfterSubInstallMilliseconds = 4000;
+const DWORD kSubInstallReadBlock = 100;
+const DWORD kMsiPropertyBufferSize = 260;
+
+// The localized pair is summary id and the message id after it, both filled
+// with the one subject of the failure.
+[[noreturn]] void ThrowPlatformFailure(int summaryId, const std::wstring& subject,
+                                       const std::wstring& englishMessage, int code,
+                                       const wchar_t* functionName, DWORD error)
+{
+    throw Win32Exception(Localizer::Text(summaryId + 1, subject),
+                         Localizer::Text(summaryId, subject), englishMessage, code, functionName,
+                         error);
+}
+
+[[noreturn]] void ThrowProgramFailure(const std::wstring& program, const wchar_t* englishFormat,
+                                      int code, const wchar_t* functionName, DWORD error)
+{
+    ThrowPlatformFailure(kProgramSummaryId, program, FormatWide(englishFormat, program.c_str()),
+                         code, functionName, error);
+}
+
+std::wstring QuotedCommandLine(const std::wstring& program, const std::wstring& arguments)
+{
+    return FormatWide(L"\"%s\" %s", program.c_str(), arguments.c_str());
+}
+
+void IsProcessRunning(ScriptCall& call)
+{
+    const std::wstring name = call.WideArgument(1);
+    UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    bool found = false;
+    if (snapshot.IsValid()) {
+        PROCESSENTRY32W entry = {};
+        entry.dwSize = sizeof(entry);
+        for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+             more = Process32NextW(snapshot.Get(), &entry)) {
+            found = found || std::wcscmp(entry.szExeFile, name.c_str()) == 0;
+        }
+    }
+    call.ReturnBool(found);
+}
+
+void IsMsiInstalled(ScriptCall& call)
+{
+    const std::wstring productCode = Widen(call.NarrowArgument(1));
+    call.ReturnBool(MsiQueryProductStateW(productCode.c_str()) == INSTALLSTATE_DEFAULT);
+}
+
+void GetMsiProperty(ScriptCall& call)
+{
+    const std::wstring productCode = Widen(call.NarrowArgument(1));
+    const std::wstring property = call.WideArgument(2);
+    wchar_t value[kMsiPropertyBufferSize] = {};
+    DWORD size = kMsiPropertyBufferSize;
+    const UINT res = MsiGetProductInfoW(productCode.c_str(), property.c_str(), value, &size);
+    OSTREL_CHECK_ERROR(( res == ERROR_SUCCESS ), 10246, res);
+    call.ReturnWide(value);
+}
+
+void InstallMsi(ScriptCall& call)
+{
+    const std::wstring packagePath = call.WideArgument(1);
+    const std::wstring commandLine = call.WideArgument(2);
+    MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+    const UINT result = MsiInstallProductW(packagePath.c_str(), commandLine.c_str());
+    if (result != ERROR_SUCCESS && result != ERROR_SUCCESS_REBOOT_REQUIRED) {
+        ThrowPlatformFailure(kPackageSummaryId, packagePath,
+                             FormatWide(L"Error installing MSI \"%s\", params \"%s\"",
+                                        packagePath.c_str(), commandLine.c_str()),
+                             10212, L"MsiInstallProductW", result);
+    }
+    if (result == ERROR_SUCCESS_REBOOT_REQUIRED) {
+        call.Package().SetBoolProp("RebootRequired", true);
+    }
+}
+
+void UninstallMsiByID(ScriptCall& call)
+{
+    const std::wstring productCode = Widen(call.NarrowArgument(1));
+    const bool silent = call.BoolArgument(2);
+    const bool ignoreErrors = call.BoolArgument(3);
+    if (silent) {
+        MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+    }
+    const UINT result =
+        MsiConfigureProductW(productCode.c_str(), INSTALLLEVEL_DEFAULT, INSTALLSTATE_ABSENT);
+    if (!ignoreErrors && result != ERROR_SUCCESS) {
+        ThrowPlatformFailure(
+            kProductSummaryId, productCode,
+            FormatWide(L"Error installing product ID \"%s\"", productCode.c_str()), 10213,
+            L"MsiConfigureProductW", result);
+    }
+}
+
+// Every process that the job's first process starts belongs to the job too,
+// so the job is empty only when the whole tree has ended.
+void WaitUntilJobIsEmpty(const UniqueHandle& job, const std::wstring& program)
+{
+    for (;;) {
+        JOBOBJECT_BASIC_PROCESS_ID_LIST list = {};
+        if (!QueryInformationJobObject(job.Get(), JobObjectBasicProcessIdList, &list,
+                                       sizeof(list), nullptr)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_MORE_DATA) {
+                ThrowProgramFailure(program, L"Error querying job for \"%s\"", 10173,
+                                    L"QueryInformationJobObject", error);
+            }
+        }
+        if (list.NumberOfAssignedProcesses == 0) {
+            return;
+        }
+        Sleep(kJobPollMilliseconds);
+    }
+}
+
+// A process that never ran because its job could not be set up is ended,
+// so that no suspended copy is left behind.
+class SuspendedProcessGuard {
+public:
+    explicit SuspendedProcessGuard(HANDLE process) : m_process(process) {}
+    ~SuspendedProcessGuard()
+    {
+        if (m_process != nullptr) {
+            TerminateProcess(m_process, ERROR_CANCELLED);
+        }
+    }
+    SuspendedProcessGuard(const SuspendedProcessGuard&) = delete;
+    SuspendedProcessGuard& operator=(const SuspendedProcessGuard&) = delete;
+    void Dismiss() { m_process = nullptr; }
+
+private:
+    HANDLE m_process;
+};
+
+uint32_t RunAndWaitForAll(const std::wstring& program, const std::wstring& arguments)
+{
+    std::wstring commandLine = QuotedCommandLine(program, arguments);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED | CREATE_BREAKAWAY_FROM_JOB, nullptr, nullptr, &startup,
+                        &started)) {
+        ThrowProgramFailure(program, L"Error executing \"%s\"", 10170, L"CreateProcessW",
+                            GetLastError());
+    }
+    UniqueHandle process(started.hProcess);
+    UniqueHandle thread(started.hThread);
+    SuspendedProcessGuard neverRan(process.Get());
+    UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+    if (!job.IsValid()) {
+        ThrowProgramFailure(program, L"Error creating job for \"%s\"", 10171,
+                            L"CreateJobObjectW", GetLastError());
+    }
+    if (!AssignProcessToJobObject(job.Get(), process.Get())) {
+        ThrowProgramFailure(program, L"Error assigning \"%s\" to job", 10172,
+                            L"AssignProcessToJobObject", GetLastError());
+    }
+    neverRan.Dismiss();
+    ResumeThread(thread.Get());
+    thread.Close();
+    WaitUntilJobIsEmpty(job, program);
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(process.Get(), &exitCode)) {
+        ThrowProgramFailure(program, L"Error getting exit code from \"%s\"", 10174,
+                            L"GetExitCodeProcess", GetLastError());
+    }
+    return exitCode;
+}
+
+void Run(ScriptCall& call)
+{
+    const std::wstring program = call.WideArgument(1);
+    const std::wstring arguments = call.WideArgument(2);
+    call.ReturnUInt(RunAndWaitForAll(program, arguments));
+}
+
+struct Pipe {
+    UniqueHandle readEnd;
+    UniqueHandle writeEnd;
+};
+
+// Both ends inheritable except the one this process keeps.
+Pipe CreateChildPipe(bool parentReads, const std::wstring& path, const wchar_t* englishFormat,
+                     int code)
+{
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
+        ThrowProgramFailure(path, englishFormat, code, L"CreatePipe", GetLastError());
+    }
+    Pipe pipe{UniqueHandle(readEnd), UniqueHandle(writeEnd)};
+    SetHandleInformation(parentReads ? readEnd : writeEnd, HANDLE_FLAG_INHERIT, 0);
+    return pipe;
+}
+
+// Starts "<path>" quiet with its standard output and error on the returned
+// pipe's write end (already closed here) and its input at its end.
+UniqueHandle StartQuietChild(const std::wstring& path)
+{
+    Pipe output = CreateChildPipe(true, path, L"Error creating stdout pipe for \"%s\"", 10175);
+    Pipe input = CreateChildPipe(false, path, L"Error creating stdin pipe for \"%s\"", 10176);
+    std::wstring commandLine = QuotedCommandLine(path, L"quiet");
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input.readEnd.Get();
+    startup.hStdOutput = output.writeEnd.Get();
+    startup.hStdError = output.writeEnd.Get();
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &started)) {
+        ThrowProgramFailure(path, L"Error executing \"%s\"", 10177, L"CreateProcessW",
+                            GetLastError());
+    }
+    CloseHandle(started.hProcess);
+    CloseHandle(started.hThread);
+    return std::move(output.readEnd);
+}
+
+// The pipe ends when the child and every copy that inherited it have ended.
+void ReadUntilChildChainEnds(UniqueHandle outputReadEnd, const std::wstring& path)
+{
+    char block[kSubInstallReadBlock];
+    DWORD bytesRead = 0;
+    // What the child writes is only read to keep its pipe from filling up.
+    while (ReadFile(outputReadEnd.Get(), block, sizeof(block), &bytesRead, nullptr)) {
+    }
+    const DWORD error = GetLastError();
+    outputReadEnd.Close();
+    if (error != ERROR_HANDLE_EOF && error != ERROR_BROKEN_PIPE) {
+        ThrowProgramFailure(path, L"Error running subinstall \"%s\"", 10214, L"ReadFile", error);
+    }
+}
+
+// The child takes the install lock itself, so it is handed over for the run
+// and taken back, waiting, on every path.
+void RunSubInstall(ScriptCall& call)
+{
+    const std::wstring path = call.WideArgument(1);
+    InstallerPackage& package = call.Package();
+    package.ReleaseInstallLock();
+    UniqueHandle outputReadEnd;
+    try {
+        outputReadEnd = StartQuietChild(path);
+    } catch (const Exception&) {
+        package.AcquireInstallLock(true);
+        call.ReturnBool(false);
+        return;
+    }
+    try {
+        ReadUntilChildChainEnds(std::move(outputReadEnd), path);
+    } catch (const Exception&) {
+        package.AcquireInstallLock(true);
+        throw;
+    }
+    Sleep(kPauseAfterSubInstallMilliseconds);
+    package.AcquireInstallLock(true);
+    call.ReturnBool(true);
+}
+
+}  // namespace
+
+void ProcessScriptApi::Register(LuaBinding& binding)
+{
+    binding.RegisterFunction("util", "IsProcessRunning", &IsProcessRunning);
+    binding.RegisterFunction("util", "Run", &Run);
+    binding.RegisterFunction("util", "IsMsiInstalled", &IsMsiInstalled);
+    binding.RegisterFunction("util", "GetMsiProperty", &GetMsiProperty);
+    binding.RegisterFunction("util", "InstallMsi", &InstallMsi);
+    binding.RegisterFunction("util", "UninstallMsiByID", &UninstallMsiByID);
+    binding.RegisterFunction("util", "RunSubInstall", &RunSubInstall);
+}
+
+}  // namespace OstrelInstallEngine
