@@ -15,7 +15,7 @@ snapshot() { /usr/bin/python3 "$here/snapshot.py" "$@"; }
 snapshot take "$work/before.json"
 echo "[vekt] installing Vekt with the engine's script host"
 wine "$build/tools/ScriptHost/OstrelScriptHost.exe" "$(winepath -w "$build/samples/Vekt/install")" \
-  --script Install.lua </dev/null >"$work/install.log" 2>&1 || {
+  --script Install.lua --table Uninstaller.ucs </dev/null >"$work/install.log" 2>&1 || {
   tr -d '\r' <"$work/install.log" >&2; echo "[vekt] the install failed" >&2; exit 1; }
 snapshot take "$work/installed.json"
 

@@ -78,12 +78,14 @@ def write_tables(folder, install_path, uninstall_path, programs):
         out.write("}\n\n")
     deepest_first = sorted(folders, key=lambda p: (-p.count("\\"), p.lower()))
     with open(uninstall_path, "w", newline="\r\n") as out:
-        out.write("-- Removal tables, generated from the installed payload at build time.\n")
+        # The same text as "OstrelPackager tables" prints for the installed folder.
+        out.write("-- Files and folders the installer wrote, relative to the installation folder.\n")
+        out.write("-- Each weighs one progress unit.\n")
         out.write("RemovedFiles = {\n")
         out.writelines("    {{ path = {}, weight = 1 }},\n".format(lua_wide(p)) for p in files)
         out.write("}\n\nRemovedDirectories = {\n")
         out.writelines("    {{ path = {}, weight = 1 }},\n".format(lua_wide(p)) for p in deepest_first)
-        out.write("}\n\n")
+        out.write("}\n")
 
 
 def main(argv):

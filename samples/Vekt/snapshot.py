@@ -9,8 +9,9 @@ uninstall left. Run inside a Wine session (WINEPREFIX set, wine on PATH).
       prints, per kind of item, how many the install added and which of them
       are left; exit code 1 when anything is left.
   snapshot.py compare <before> <after> [--expect <regex>]...
-      prints what differs, except paths matching an expected pattern; exit
-      code 1 when anything else differs.
+      prints what differs; exit code 1 when anything differs beyond the
+      containers Windows makes on first use and the paths matching an
+      expected pattern.
 """
 import json
 import os
@@ -21,6 +22,18 @@ import tempfile
 
 REGISTRY_ROOTS = ["HKEY_LOCAL_MACHINE\\Software", "HKEY_CURRENT_USER\\Software"]
 GAME_EXPLORER = re.compile(r"\\GameUX\\", re.I)
+# Containers that Windows makes the first time any product uses a service
+# (Windows Installer, Game Explorer) and keeps: they are the system's, not the
+# product's, and stay after every uninstall.
+SYSTEM_CONTAINERS = re.compile(
+    r"^(HKEY_LOCAL_MACHINE\\Software\\Classes\\Installer(\\(Features|Products|UpgradeCodes))?"
+    r"|HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Installer"
+    r"(\\UpgradeCodes|\\UserData(\\S-1-5-18(\\(Components|Products))?)?)?"
+    r"|HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\GameUX(\\Games)?"
+    r"|C:\\windows\\Installer|C:\\ProgramData\\Microsoft\\Windows\\GameExplorer)$", re.I)
+# The player's saved games: a quiet uninstall keeps them by design (only the
+# dialog's check box removes them).
+PERSONAL = re.compile(r"^C:\\users\\[^\\]+\\Documents\\My Games(\\|$)", re.I)
 MSI_PRODUCT = re.compile(r"\\Installer\\(Products|UserData|UpgradeCodes)\\|\\Uninstall\\\{2C7D9E41", re.I)
 
 
@@ -101,7 +114,10 @@ def items(snapshot):
 
 def table(before, installed, after):
     added = items(installed) - items(before)
-    left = added & items(after)
+    system = {item for item in added if SYSTEM_CONTAINERS.search(item[1])}
+    personal = {item for item in added if PERSONAL.search(item[1])}
+    added -= system
+    left = (added - personal) & items(after)
     kinds = ["files", "folders", "shortcuts", "registry keys", "registry values",
              "Game Explorer", "MSI product"]
     print("{:<18} {:>8} {:>8}".format("", "added", "left"))
@@ -110,11 +126,18 @@ def table(before, installed, after):
                                           sum(1 for k, _ in left if k == kind) or ""))
     for kind, path in sorted(left):
         print("left: {}: {}".format(kind, path))
+    kept = personal & items(after)
+    if kept:
+        print("kept by design: the player's saved games ({} items under Documents\\My Games);"
+              " a quiet uninstall keeps them, the dialog's check box removes them".format(len(kept)))
+    if system:
+        print("not counted: {} containers that Windows made on its first use of Windows"
+              " Installer and Game Explorer, and keeps".format(len(system)))
     return 1 if left else 0
 
 
 def compare(before, after, expected):
-    patterns = [re.compile(p, re.I) for p in expected]
+    patterns = [SYSTEM_CONTAINERS] + [re.compile(p, re.I) for p in expected]
     first, second = items(before), items(after)
     differences = [("gone", item) for item in first - second] + \
                   [("new", item) for item in second - first]
@@ -123,6 +146,8 @@ def compare(before, after, expected):
         expected_change = any(p.search(path) for p in patterns)
         unexpected += not expected_change
         print("{} {} {}: {}".format("expected" if expected_change else "UNEXPECTED", change, kind, path))
+    print("{} items before, {} after: {} differences, {} unexpected".format(
+        len(first), len(second), len(differences), unexpected))
     return 1 if unexpected else 0
 
 
