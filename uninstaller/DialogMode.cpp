@@ -1,6 +1,116 @@
 #include "DialogMode.h"
 
-int RunDialogMode(HINSTANCE)
+#include <commctrl.h>
+
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "DialogProcedureGuard.h"
+#include "DialogTextIds.h"
+#include "PatchApplier.h"
+#include "UninstallDialog.h"
+#include "base/Exception.h"
+#include "base/Localizer.h"
+#include "base/ResourceExtractor.h"
+#include "base/Util.h"
+#include "resource.h"
+
+using namespace OstrelInstallEngine;
+
+namespace {
+
+// The running copy lives in a temporary folder of its own; it goes at the
+// next restart. Failing that is harmless, so it stays silent.
+void ScheduleOwnDeletion()
 {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return;
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+int ReportCreateDialogFailure()
+{
+    char text[32];
+    std::snprintf(text, sizeof(text), "Error %d", static_cast<int>(GetLastError()));
+    MessageBoxA(nullptr, text, "CreateDialog", MB_ICONEXCLAMATION);
     return 1;
+}
+
+void RefreshDialog(bool force)
+{
+    UninstallDialog::Instance()->UpdateUI(PatchApplier::Instance()->GetState(), force);
+}
+
+// Polls the installer on every pass, message or not, so that the bar moves
+// while the worker runs and nothing is queued.
+int RunMessageLoop(HWND dialog)
+{
+    MSG message = {};
+    bool done = false;
+    while (!done) {
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+            const BOOL result = GetMessageW(&message, nullptr, 0, 0);
+            if (result == -1) {
+                return 1;
+            }
+            done = result == 0;
+            if (!IsWindow(dialog) || !IsDialogMessageW(dialog, &message)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+        DialogProcedureGuard::RethrowPending();
+        RefreshDialog(false);
+        Sleep(10);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+int ShowDialog(HINSTANCE instance)
+{
+    ResourceExtractor::Init();
+    Localizer::Init();
+    PatchApplier::Init();
+    const std::wstring title = Localizer::GetInstance()->GetString(IDS_WINDOW_TITLE);
+
+    HWND dialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_UNINSTALL_DIALOG), nullptr,
+                                     UninstallDialog::DialogProc, 0);
+    DialogProcedureGuard::RethrowPending();
+    if (dialog == nullptr) {
+        return ReportCreateDialogFailure();
+    }
+    SetWindowTextW(dialog, title.c_str());
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+
+    RefreshDialog(true);
+    return RunMessageLoop(dialog);
+}
+
+}  // namespace
+
+int RunDialogMode(HINSTANCE instance)
+{
+    ScheduleOwnDeletion();
+    LoadLibraryW(L"Riched32.dll");
+    try {
+        return ShowDialog(instance);
+    } catch (const Exception& error) {
+        PrintFormatted(stderr, L"%s", error.GetEnglishDescription().c_str());
+        return 1;
+    } catch (const std::exception& error) {
+        PrintFormatted(stderr, L"%hs", error.what());
+        return 1;
+    }
 }
