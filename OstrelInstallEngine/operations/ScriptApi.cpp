@@ -1,6 +1,7 @@
 #include "operations/ScriptApi.h"
 
 #include "operations/CoreScriptApi.h"
+#include "operations/FileScriptApi.h"
 #include "operations/LocalizerScriptApi.h"
 #include "script/LuaBinding.h"
 #include "operations/ProgressScriptApi.h"
@@ -15,6 +16,7 @@ void ScriptApi::Register(LuaBinding& binding)
         binding.CreateApiTable(table);
     }
     CoreScriptApi::Register(binding);
+    FileScriptApi::Register(binding);
     ProgressScriptApi::Register(binding);
     LocalizerScriptApi::Register(binding);
 }

@@ -84,6 +84,11 @@ public:
     void ReleaseInstallLock() { m_installLock.Release(); }
 
     SystemStateManager& GetSystemStateManager() { return m_systemStateManager; }
+    // The package the script came from (null before Open); the operations
+    // open their payload files from it.
+    FilePackage* GetFilePackage() const { return m_package; }
+    // For operations that report their own progress inside the script's step.
+    ProgressStack& GetProgressStack() { return m_progressStack; }
     LuaBinding& GetBinding();
 
 private:

@@ -11,6 +11,18 @@ void ProgressStack::Push()
     m_progressStack.push_back(ProgressEntry{1, 0, 1});
 }
 
+void ProgressStack::PushCopy()
+{
+    OSTREL_CHECK(m_progressStack.size() > 0, 10364);
+    m_progressStack.push_back(m_progressStack.back());
+}
+
+void ProgressStack::Pop()
+{
+    OSTREL_CHECK(m_progressStack.size() > 1, 10365);
+    m_progressStack.pop_back();
+}
+
 void ProgressStack::Reset(ProgressEntry entry)
 {
     m_progressStack.assign(1, entry);

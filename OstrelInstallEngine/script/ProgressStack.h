@@ -19,6 +19,12 @@ class ProgressStack {
 public:
     // A new level: {total 1, start 0, end 1}.
     void Push();
+    // A nested level that starts as a copy of the innermost one, for an
+    // operation that reports inside the current step (10364 on an empty stack).
+    void PushCopy();
+    // Drops the innermost level and leaves its parent as it was: unlike
+    // EndStep, the parent's item is not marked complete (10365 for the first level).
+    void Pop();
     // Replaces the whole stack by one entry.
     void Reset(ProgressEntry entry);
 

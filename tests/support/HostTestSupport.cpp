@@ -35,8 +35,12 @@ std::unique_ptr<OstrelInstallEngine::Stream> MemoryFilePackage::OpenFile(std::st
     return std::make_unique<OwningMemoryStream>(found->second);
 }
 
-ScriptPackage::ScriptPackage(const std::string& script)
+ScriptPackage::ScriptPackage(const std::string& script,
+                             const std::map<std::string, std::string>& payload)
 {
+    for (const auto& file : payload) {
+        m_files.Add(file.first, file.second);
+    }
     m_files.Add("uninstall.lua", script);
     m_package.Open(&m_files, "uninstall.lua");
     m_package.SetProgressReporter(&m_reporter);

@@ -1,5 +1,6 @@
-// Helpers of the script host tests: scripts held in memory as a package, a
-// reporter that records every call, and running a package's phases.
+// Helpers of the tests that run scripts: scripts and their payload files held
+// in memory as a package, a reporter that records every call, and running a
+// package's phases.
 #pragma once
 
 #include <map>
@@ -39,10 +40,12 @@ public:
     std::vector<ProgressReport> reports;
 };
 
-// One package opened on one script ("uninstall.lua"), with a recording reporter.
+// One package opened on one script ("uninstall.lua") and the payload files it
+// installs from, with a recording reporter.
 class ScriptPackage {
 public:
-    explicit ScriptPackage(const std::string& script);
+    explicit ScriptPackage(const std::string& script,
+                           const std::map<std::string, std::string>& payload = {});
 
     OstrelInstallEngine::InstallerPackage& Package() { return m_package; }
     RecordingReporter& Reporter() { return m_reporter; }

@@ -1,0 +1,397 @@
+// The file and folder functions of the script API, driven by real scripts
+// through an installer package against the prefix's file system.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "EngineFailure.h"
+#include "FileTreeSnapshot.h"
+#include "HostTestSupport.h"
+#include "TestSupport.h"
+#include "base/Exceptions.h"
+
+namespace {
+
+using OstrelInstallEngine::Exception;
+using OstrelTest::CatchEngineFailure;
+using OstrelTest::FileTreeSnapshot;
+using OstrelTest::FixturePath;
+using OstrelTest::PathExists;
+using OstrelTest::ReadFileBytes;
+using OstrelTest::ScriptPackage;
+using OstrelTest::WriteFileBytes;
+
+std::string Fixture(const std::string& path)
+{
+    return ReadFileBytes(FixturePath(path));
+}
+
+std::string FixtureMd5(const std::string& path)
+{
+    return Fixture(path + ".md5").substr(0, 32);
+}
+
+std::map<std::string, std::string> Payload()
+{
+    return {{"payload/new.bin", Fixture("md5/size-65.bin")},
+            {"payload/big.bin", Fixture("md5/size-1048579.bin")},
+            {"payload/replacement.txt", "replacement"},
+            {"payload/small.vcdiff", Fixture("delta/small-default.vcdiff")},
+            {"payload/flat.zip", Fixture("zip/flat.zip")},
+            {"payload/climbing.zip", Fixture("zip/climbing.zip")}};
+}
+
+// Every script sees its test folder as R, and At(path) inside it.
+const char kPrelude[] = R"lua(
+function At(path) return props.Root .. L"\\" .. path end
+)lua";
+
+std::string Replace(std::string text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+std::wstring Replace(std::wstring text, const std::wstring& from, const std::wstring& to)
+{
+    for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+bool FolderIsEmpty(const std::wstring& folder)
+{
+    return FileTreeSnapshot::Take(folder).Entries().empty();
+}
+
+class FileScriptApiTest : public testing::Test {
+protected:
+    // Runs Execute of a script in a package of its own; returns what it threw.
+    std::unique_ptr<Exception> Execute(const std::string& executeBody,
+                                       const std::wstring& failAfter = L"")
+    {
+        m_script.reset();  // one open package at a time: the install lock
+        m_script = std::make_unique<ScriptPackage>(
+            std::string(kPrelude) + "function Execute()\n" + executeBody + "\nend\n", Payload());
+        m_script->Package().SetStringProp("Root", m_folder.Path());
+        m_script->Package().SetStringProp("FailAfter", failAfter);
+        return CatchEngineFailure([&] { m_script->Package().Execute(); });
+    }
+
+    std::wstring At(const std::wstring& relative) const { return m_folder.File(relative); }
+    void Write(const std::wstring& relative, const std::string& content)
+    {
+        WriteFileBytes(At(relative), content);
+    }
+    void MakeFolder(const std::wstring& relative) { CreateDirectoryW(At(relative).c_str(), nullptr); }
+    FileTreeSnapshot Snapshot() const { return FileTreeSnapshot::Take(m_folder.Path()); }
+    std::vector<std::wstring> RecordedSummaries() const
+    {
+        std::vector<std::wstring> summaries;
+        for (const Exception* problem : m_script->Package().GetErrors()) {
+            summaries.push_back(problem->GetDisplaySummary());
+        }
+        return summaries;
+    }
+    bool EngineTempFolderIsEmpty() const
+    {
+        return FolderIsEmpty(m_script->Package().GetSystemStateManager().GetTempFolderPath());
+    }
+
+    OstrelTest::TempFolder m_folder;
+    std::unique_ptr<ScriptPackage> m_script;
+};
+
+// Every install.* file function, and the two unpackers, each followed by a
+// point where the run can be made to fail.
+const char kInstallScript[] = R"lua(
+    local function Step(name)
+        if props.FailAfter == name then util.FailWithError(L"m", L"s", L"injected", 10901) end
+    end
+    install.CreateDirectory(At(L"app\\data")); Step(L"CreateDirectory")
+    install.CreateDirectoryTree(At(L"app\\deep\\er\\est\\")); Step(L"CreateDirectoryTree")
+    install.CreateFile("payload/new.bin", At(L"app\\data\\new.bin"), "%NEW_MD5%"); Step(L"CreateFile")
+    install.CreateFile("payload/replacement.txt", At(L"app\\old.dat")); Step(L"ReplaceFile")
+    install.CreateFileFromDelta("payload/small.vcdiff", At(L"app\\source.txt"),
+                                At(L"app\\deep\\er\\est\\target.txt")); Step(L"CreateFileFromDelta")
+    install.PatchFile("payload/small.vcdiff", At(L"app\\patch-me.txt")); Step(L"PatchFile")
+    install.MoveFile(At(L"app\\move-me.txt"), At(L"app\\data\\moved.txt")); Step(L"MoveFile")
+    install.RemoveFile(At(L"app\\remove-me.txt")); Step(L"RemoveFile")
+    install.TryRemoveDirectory(At(L"app\\empty"))
+    install.TryRemoveDirectory(At(L"app\\kept")); Step(L"TryRemoveDirectory")
+    local file = util.UnpackTempFile("payload/new.bin")
+    assert(util.GetMd5(file) == "%NEW_MD5%"); Step(L"UnpackTempFile")
+    local folder = util.UnpackTempDirFromZip("payload/flat.zip")
+    assert(util.IsFile(folder .. L"\\repeat.txt") and util.IsFile(folder .. L"\\empty.txt"))
+    Step(L"UnpackTempDirFromZip")
+)lua";
+
+class InstallTransactionTest : public FileScriptApiTest {
+protected:
+    InstallTransactionTest()
+    {
+        MakeFolder(L"app");
+        Write(L"app\\old.dat", "old content");
+        SetFileAttributesW(At(L"app\\old.dat").c_str(), FILE_ATTRIBUTE_READONLY);
+        Write(L"app\\source.txt", Fixture("delta/small-source.txt"));
+        Write(L"app\\patch-me.txt", Fixture("delta/small-source.txt"));
+        Write(L"app\\move-me.txt", "moving");
+        Write(L"app\\remove-me.txt", "removing");
+        MakeFolder(L"app\\empty");
+        MakeFolder(L"app\\kept");
+        Write(L"app\\kept\\keep.txt", "kept");
+    }
+
+    std::unique_ptr<Exception> RunInstall(const std::wstring& failAfter)
+    {
+        return Execute(Replace(kInstallScript, "%NEW_MD5%", FixtureMd5("md5/size-65.bin")),
+                       failAfter);
+    }
+};
+
+// A run that fails right after any one operation leaves the tree exactly as it
+// was, backups and temporary files included.
+TEST_F(InstallTransactionTest, FailureAfterEachOperationRestoresTheTree)
+{
+    const FileTreeSnapshot before = Snapshot();
+    for (const wchar_t* step :
+         {L"CreateDirectory", L"CreateDirectoryTree", L"CreateFile", L"ReplaceFile",
+          L"CreateFileFromDelta", L"PatchFile", L"MoveFile", L"RemoveFile", L"TryRemoveDirectory",
+          L"UnpackTempFile", L"UnpackTempDirFromZip"}) {
+        SCOPED_TRACE(std::string(step, step + wcslen(step)));
+        std::unique_ptr<Exception> failure = RunInstall(step);
+        ASSERT_NE(nullptr, failure);
+        EXPECT_EQ(L"10901", failure->GetErrorCode()) << failure->what();
+        EXPECT_EQ(before, Snapshot());
+        EXPECT_TRUE(EngineTempFolderIsEmpty());
+    }
+}
+
+// The complete run leaves exactly the installed state, without backups.
+TEST_F(InstallTransactionTest, CompleteRunLeavesTheInstalledState)
+{
+    FileTreeSnapshot expected = Snapshot();
+    for (const wchar_t* folder : {L"app\\data", L"app\\deep", L"app\\deep\\er", L"app\\deep\\er\\est"}) {
+        expected.SetFolder(folder);
+    }
+    expected.SetFile(L"app\\data\\new.bin", Fixture("md5/size-65.bin"));
+    expected.SetFile(L"app\\old.dat", "replacement");
+    expected.SetFile(L"app\\deep\\er\\est\\target.txt", Fixture("delta/small-target.txt"));
+    expected.SetFile(L"app\\patch-me.txt", Fixture("delta/small-target.txt"));
+    expected.SetFile(L"app\\data\\moved.txt", "moving");
+    for (const wchar_t* gone : {L"app\\move-me.txt", L"app\\remove-me.txt", L"app\\empty"}) {
+        expected.Remove(gone);
+    }
+    std::unique_ptr<Exception> failure = RunInstall(L"");
+    ASSERT_EQ(nullptr, failure) << failure->what();
+    EXPECT_EQ(expected, Snapshot());
+    EXPECT_TRUE(EngineTempFolderIsEmpty());
+}
+
+// A write reports its progress inside the script's current step, measured on
+// the payload, and leaves the step open for the script.
+TEST_F(FileScriptApiTest, WriteReportsNestedProgress)
+{
+    ASSERT_EQ(nullptr, Execute(R"lua(
+        progress.StartStep(1, 2, 4, L"Copying")
+        install.CreateFile("payload/big.bin", At(L"big.bin"))
+        progress.Report(7, 10, L"After"))lua"));
+    const std::vector<OstrelTest::ProgressReport>& reports = m_script->Reporter().reports;
+    ASSERT_EQ(1u + 26u + 1u + 1u, reports.size());
+    for (size_t i = 1; i <= 26; ++i) {
+        EXPECT_GT(reports[i].progress, reports[i - 1].progress);
+        EXPECT_EQ(L"Copying", reports[i].text);
+    }
+    EXPECT_DOUBLE_EQ(0.25, reports[0].progress);
+    EXPECT_DOUBLE_EQ(0.5, reports[26].progress);
+    EXPECT_DOUBLE_EQ(0.25 + 0.25 * 0.7, reports[27].progress);
+}
+
+// The immediate util.* functions: queries, copies, moves, the two Try
+// removals, digests, and temporary files that are gone after the run.
+TEST_F(FileScriptApiTest, UtilFunctions)
+{
+    Write(L"file.txt", "content");
+    Write(L"empty.txt", "");
+    Write(L"big.bin", Fixture("md5/size-1048579.bin"));
+    MakeFolder(L"folder");
+    MakeFolder(L"full");
+    Write(L"full\\inner.txt", "inner");
+    const std::unique_ptr<Exception> failure = Execute(Replace(R"lua(
+        assert(util.IsFile(At(L"file.txt")) and not util.IsFile(At(L"folder")))
+        assert(util.IsDirectory(At(L"folder")) and not util.IsDirectory(At(L"file.txt")))
+        assert(not util.IsFile(At(L"none")) and not util.IsDirectory(At(L"none")))
+        util.CopyFile(At(L"file.txt"), At(L"copy.txt"))
+        util.MoveFile(At(L"copy.txt"), At(L"moved.txt"))
+        assert(util.GetMd5(At(L"moved.txt")) == util.GetMd5(At(L"file.txt")))
+        assert(util.GetMd5(At(L"empty.txt")) == "d41d8cd98f00b204e9800998ecf8427e")
+        assert(util.GetMd5(At(L"big.bin")) == "%BIG_MD5%")
+        assert(util.TryRemoveFile(At(L"moved.txt")) and not util.TryRemoveFile(At(L"moved.txt")))
+        assert(not util.TryRemoveDirectory(At(L"full")) and util.TryRemoveDirectory(At(L"folder")))
+        local first, second = util.UnpackTempFile("payload/new.bin"), util.UnpackTempFile("payload/new.bin")
+        assert(wstring.sub(first, -13) == L"00000000_TEMP" and wstring.sub(second, -13) == L"00000001_TEMP")
+        )lua", "%BIG_MD5%", FixtureMd5("md5/size-1048579.bin")));
+    ASSERT_EQ(nullptr, failure) << failure->what();
+    EXPECT_FALSE(PathExists(At(L"folder")));
+    EXPECT_FALSE(PathExists(At(L"moved.txt")));
+    EXPECT_TRUE(PathExists(At(L"full\\inner.txt")));
+    EXPECT_TRUE(EngineTempFolderIsEmpty());
+}
+
+struct TolerantCase {
+    const char* name;
+    const char* body;
+    std::vector<std::wstring> summaries;  // %R% stands for the test folder
+    std::vector<std::wstring> gone;
+    std::vector<std::wstring> kept;
+};
+
+const TolerantCase kTolerantCases[] = {
+    {"missing items record nothing",
+     R"lua(uninstall.RemoveFile(At(L"none")); uninstall.RemoveDirectory(At(L"none"))
+           uninstall.ClearAndRemoveDirectory(At(L"none"))
+           uninstall.RemoveDirectoryTree(At(L"P\\none\\deeper"), At(L"P")))lua",
+     {}, {}, {L"P"}},
+    {"a read-only file is deleted", R"lua(uninstall.RemoveFile(At(L"readonly.txt")))lua", {},
+     {L"readonly.txt"}, {}},
+    {"a folder is not a file", R"lua(uninstall.RemoveFile(At(L"folder")))lua",
+     {L"Unable to delete file \"%R%\\folder\" (10036:00000005)"}, {}, {L"folder"}},
+    {"a file is not a folder", R"lua(uninstall.RemoveDirectory(At(L"file.txt")))lua",
+     {L"Unable to remove folder \"%R%\\file.txt\" (10039:0000010b)"}, {}, {L"file.txt"}},
+    {"a folder that is not empty stays",
+     R"lua(uninstall.RemoveDirectory(At(L"full")); uninstall.RemoveDirectory(At(L"folder")))lua",
+     {L"Unable to remove folder \"%R%\\full\" (10039:00000091)"}, {L"folder"}, {L"full\\inner.txt"}},
+    {"suppressed problems are dropped",
+     R"lua(uninstall.StartSuppressWarnings(); uninstall.StartSuppressWarnings()
+           uninstall.RemoveFile(At(L"folder")); uninstall.RemoveDirectory(At(L"full"))
+           uninstall.EndSuppressWarnings()
+           uninstall.RemoveDirectory(At(L"file.txt")))lua",
+     {L"Unable to remove folder \"%R%\\file.txt\" (10039:0000010b)"}, {}, {L"folder", L"full"}},
+    {"a folder is cleared and removed", R"lua(uninstall.ClearAndRemoveDirectory(At(L"full")))lua",
+     {}, {L"full"}, {}},
+    {"the tree walk stops at a parent that is not empty",
+     R"lua(uninstall.RemoveDirectoryTree(At(L"P\\V\\G"), At(L"P")))lua", {}, {L"P\\V\\G"},
+     {L"P\\V\\other"}},
+    {"the tree walk removes empty parents up to the root",
+     R"lua(uninstall.RemoveDirectoryTree(At(L"P\\W\\G\\"), At(L"P\\")))lua", {}, {L"P\\W"}, {L"P"}},
+    {"the tree walk reports only the folder asked for",
+     R"lua(uninstall.RemoveDirectoryTree(At(L"full"), At(L"")))lua",
+     {L"Unable to remove folder \"%R%\\full\" (10039:00000091)"}, {}, {L"full\\inner.txt"}},
+};
+
+// The tolerant uninstall family: missing items are no problem, a failed
+// removal is recorded with its summary and the script goes on.
+TEST_F(FileScriptApiTest, UninstallFunctionsAreTolerant)
+{
+    for (const TolerantCase& row : kTolerantCases) {
+        SCOPED_TRACE(row.name);
+        OstrelTest::RemoveTreeForTest(m_folder.Path());
+        CreateDirectoryW(m_folder.Path().c_str(), nullptr);
+        Write(L"file.txt", "file");
+        Write(L"readonly.txt", "read-only");
+        SetFileAttributesW(At(L"readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        MakeFolder(L"folder");
+        MakeFolder(L"full");
+        Write(L"full\\inner.txt", "inner");
+        SetFileAttributesW(At(L"full\\inner.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        for (const wchar_t* folder : {L"P", L"P\\V", L"P\\V\\G", L"P\\V\\other", L"P\\W", L"P\\W\\G"}) {
+            MakeFolder(folder);
+        }
+        std::unique_ptr<Exception> failure = Execute(row.body);
+        ASSERT_EQ(nullptr, failure) << failure->what();
+        std::vector<std::wstring> expected;
+        for (const std::wstring& summary : row.summaries) {
+            expected.push_back(Replace(summary, L"%R%", m_folder.Path()));
+        }
+        EXPECT_EQ(expected, RecordedSummaries());
+        for (const std::wstring& path : row.gone) {
+            EXPECT_FALSE(PathExists(At(path))) << std::string(path.begin(), path.end());
+        }
+        for (const std::wstring& path : row.kept) {
+            EXPECT_TRUE(PathExists(At(path))) << std::string(path.begin(), path.end());
+        }
+    }
+}
+
+// A root that does not contain the folder stops the script, before anything
+// is removed, also when it only shares the beginning of a folder name.
+TEST_F(FileScriptApiTest, TreeWalkOutsideItsRootStopsTheScript)
+{
+    MakeFolder(L"Program");
+    for (const char* body : {R"lua(uninstall.RemoveDirectoryTree(At(L"Program"), At(L"Other")))lua",
+                             R"lua(uninstall.RemoveDirectoryTree(At(L"Program"), At(L"Pro")))lua"}) {
+        SCOPED_TRACE(body);
+        std::unique_ptr<Exception> failure = Execute(body);
+        ASSERT_NE(nullptr, failure);
+        EXPECT_EQ(L"10265", failure->GetErrorCode());
+        EXPECT_NE(std::wstring::npos, failure->GetEnglishMessage().find(L"Assertion failed (FileScriptApi:"));
+        EXPECT_TRUE(PathExists(At(L"Program")));
+    }
+}
+
+struct BadInputCase {
+    const char* body;
+    std::wstring codeText;
+    std::wstring summary;      // %R% stands for the test folder
+    std::wstring englishText;  // contained in the English message
+};
+
+// Bad arguments, bad payloads and refused changes fail the run with their
+// codes and texts, and leave nothing behind.
+TEST_F(FileScriptApiTest, BadInputFailsTheRun)
+{
+    std::string newMd5 = FixtureMd5("md5/size-65.bin");
+    for (char& c : newMd5) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    const BadInputCase cases[] = {
+        {R"lua(install.RemoveFile("narrow"))lua", L"10003", L"Internal check failed",
+         L"bad argument #1 to 'RemoveFile' (bad argument)"},
+        {R"lua(install.CreateFile("payload/new.bin", At(L"new.bin"), "12345"))lua", L"10359",
+         L"Internal check failed", L"Assertion failed (Util:"},
+        {R"lua(install.CreateFile("payload/new.bin", At(L"new.bin"), string.rep("0", 32)))lua",
+         L"10358", L"MD5 check failed while writing file \"%R%\\new.bin\".",
+         L"MD5 check failed while writing  \"%R%\\new.bin\"; expected " + std::wstring(32, L'0') +
+             L", got " + std::wstring(newMd5.begin(), newMd5.end())},
+        {R"lua(install.CreateFileFromDelta("payload/small.vcdiff", At(L"source.txt"), At(L"target.txt")))lua",
+         L"10034:00000050", L"Unable to create file \"%R%\\target.txt\"",
+         L"Error creating file \"%R%\\target.txt\""},
+        {R"lua(install.PatchFile("payload/small.vcdiff", At(L"missing.txt")))lua", L"10050:00000002",
+         L"Unable to move file \"%R%\\missing.txt\" to \"%R%\\BK_00000000\".",
+         L"Error backing up file \"%R%\\missing.txt\" to \"%R%\\BK_00000000\""},
+        {R"lua(install.MoveFile(At(L"source.txt"), At(L"target.txt")))lua", L"10037:000000b7",
+         L"Unable to move file \"%R%\\source.txt\" to \"%R%\\target.txt\".",
+         L"Error moving file \"%R%\\source.txt\" to \"%R%\\target.txt\""},
+        {R"lua(install.CreateDirectory(At(L"no\\parent")))lua", L"10038:00000003",
+         L"Unable to create folder \"%R%\\no\\parent\"", L"Error creating dir \"%R%\\no\\parent\""},
+        {R"lua(util.CopyFile(At(L"source.txt"), At(L"target.txt")))lua", L"10268:00000050",
+         L"Unable to copy file \"%R%\\source.txt\" to \"%R%\\target.txt\".",
+         L"Error copying file \"%R%\\source.txt\" to \"%R%\\target.txt\""},
+        {R"lua(util.UnpackTempDirFromZip("payload/climbing.zip"))lua", L"10390",
+         L"Unable to expand archive \"payload/climbing.zip\"", L"Entry \"../outside.txt\""},
+    };
+    Write(L"source.txt", Fixture("delta/small-source.txt"));
+    Write(L"target.txt", "already there");
+    const FileTreeSnapshot before = Snapshot();
+    for (const BadInputCase& row : cases) {
+        SCOPED_TRACE(row.body);
+        std::unique_ptr<Exception> failure = Execute(row.body);
+        ASSERT_NE(nullptr, failure);
+        EXPECT_EQ(row.codeText, failure->GetErrorCode()) << failure->what();
+        EXPECT_EQ(Replace(row.summary, L"%R%", m_folder.Path()), failure->GetLocalizedSummary());
+        EXPECT_NE(std::wstring::npos,
+                  failure->GetEnglishMessage().find(Replace(row.englishText, L"%R%", m_folder.Path())))
+            << failure->what();
+        EXPECT_EQ(before, Snapshot());
+        EXPECT_TRUE(EngineTempFolderIsEmpty());
+    }
+}
+
+}  // namespace
