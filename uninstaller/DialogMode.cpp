@@ -8,36 +8,17 @@
 
 #include "DialogProcedureGuard.h"
 #include "DialogTextIds.h"
+#include "EngineStartup.h"
 #include "PatchApplier.h"
 #include "UninstallDialog.h"
 #include "base/Exception.h"
 #include "base/Localizer.h"
-#include "base/ResourceExtractor.h"
 #include "base/Util.h"
 #include "resource.h"
 
 using namespace OstrelInstallEngine;
 
 namespace {
-
-// The running copy lives in a temporary folder of its own; it goes at the
-// next restart. Failing that is harmless, so it stays silent.
-void ScheduleOwnDeletion()
-{
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (length == 0) {
-            return;
-        }
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-}
 
 int ReportCreateDialogFailure()
 {
@@ -79,9 +60,7 @@ int RunMessageLoop(HWND dialog)
 
 int ShowDialog(HINSTANCE instance)
 {
-    ResourceExtractor::Init();
-    Localizer::Init();
-    PatchApplier::Init();
+    InitUninstallerEngine();
     const std::wstring title = Localizer::GetInstance()->GetString(IDS_WINDOW_TITLE);
 
     HWND dialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_UNINSTALL_DIALOG), nullptr,
@@ -102,7 +81,6 @@ int ShowDialog(HINSTANCE instance)
 
 int RunDialogMode(HINSTANCE instance)
 {
-    ScheduleOwnDeletion();
     LoadLibraryW(L"Riched32.dll");
     try {
         return ShowDialog(instance);

@@ -3,6 +3,8 @@
 -- variable OSTREL_DIALOG_TEST_GATE), the saved games go only when the user
 -- ticked the box, and two problems are recorded for the problems list.
 SavedGamesDir = props.PersonalDir .. L"\\OstrelTests\\DialogSavedGames"
+ProblemFile = L"Unable to delete file \"C:\\Games\\Vekt\\Vekt.dat\""
+ProblemFolder = L"Unable to remove folder \"C:\\Games\\Vekt\\data\""
 
 function Prepare()
 end
@@ -25,8 +27,6 @@ function Execute()
     if props.DeletePersonalDir then
         uninstall.ClearAndRemoveDirectory(SavedGamesDir)
     end
-    util.RecordError(L"The first file could not be removed.", L"First problem",
-                     L"First problem", 10301)
-    util.RecordError(L"The second file could not be removed.", L"Second problem",
-                     L"Second problem", 10302)
+    util.RecordError(L"The file could not be removed.", ProblemFile, L"File kept", 10301)
+    util.RecordError(L"The folder could not be removed.", ProblemFolder, L"Folder kept", 10302)
 end
