@@ -8,6 +8,7 @@
 # stops half-way until this script allows the script to go on.
 #   tools/make-screenshots.sh [output folder]
 set -euo pipefail
+[ -n "${OSTREL_TRACE:-}" ] && set -x
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${OSTREL_BUILD_DIR:-$root/build}
 out=$(realpath -m "${1:-$root/docs}")
@@ -18,7 +19,6 @@ if [ -z "${OSTREL_SCREENSHOT_SESSION:-}" ]; then
 fi
 
 driver=$build/tools/DialogDriver/OstrelDialogDriver.exe
-desktop=OstrelShots
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$out" "$work/app"
@@ -31,8 +31,10 @@ windows_path() { local path=${1//\//\\}; echo "Z:$path"; }
 
 drive() { wine "$driver" --desktop "$desktop" "$@" </dev/null >/dev/null 2>&1; }
 
-# Starts a test uninstaller, bootstrapped, in the virtual desktop.
+# Starts a test uninstaller, bootstrapped, in a virtual desktop of its own
+# (a desktop's name is not free again at once after its last window closed).
 start_uninstaller() {
+  desktop=Shots$1
   OSTREL_DIALOG_TEST_GATE=$(windows_path "$work/go") \
     wine explorer "/desktop=$desktop,800x600" "$(windows_path "$work/app/$1.exe")" bootstrapped \
     </dev/null >/dev/null 2>&1 &
@@ -48,6 +50,13 @@ shot() {
   echo "$out/$1.png"
 }
 
+start_uninstaller OstrelPrepareFailsTestUninstaller
+drive click 1005 1005
+drive wait 65535
+shot dialog-error 65535
+drive click 65535 1
+wait "$uninstaller_pid"
+
 start_uninstaller OstrelDialogTestUninstaller
 drive click 1005 1009
 shot dialog-ready 1005
@@ -61,11 +70,4 @@ drive click 1006 1
 drive gone 1006
 shot dialog-finished 1005
 drive click 1005 1005
-wait "$uninstaller_pid"
-
-start_uninstaller OstrelPrepareFailsTestUninstaller
-drive click 1005 1005
-drive wait 65535
-shot dialog-error 65535
-drive click 65535 1
 wait "$uninstaller_pid"

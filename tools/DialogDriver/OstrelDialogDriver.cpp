@@ -2,8 +2,8 @@
 // so that a shell script can take a picture between the steps. A dialog is
 // named by the id of a control that only it holds (1005 the main dialog, 1006
 // the problems list, 65535 the text of a message box); it is looked up among
-// the visible top-level windows of the desktop given with --desktop, or of
-// this process's own desktop.
+// the visible top-level windows of the desktop given with --desktop (for
+// example a Wine virtual desktop), or of this process's own desktop.
 //   OstrelDialogDriver [--desktop name] wait <dialog> [bar position]
 //   OstrelDialogDriver [--desktop name] gone <dialog>
 //   OstrelDialogDriver [--desktop name] click <dialog> <control>
@@ -24,8 +24,6 @@ namespace {
 const int kProgressBar = 1003;
 const DWORD kPatienceMs = 60000;
 
-HDESK g_desktop = nullptr;
-
 struct Search {
     int controlId;
     HWND found;
@@ -44,11 +42,7 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
 HWND FindDialog(int controlId)
 {
     Search search = {controlId, nullptr};
-    if (g_desktop != nullptr) {
-        EnumDesktopWindows(g_desktop, MatchWindow, reinterpret_cast<LPARAM>(&search));
-    } else {
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    }
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -123,18 +117,50 @@ int Usage()
     return 2;
 }
 
+// Windows are listed per desktop, and a process finds its desktop at its start:
+// the command runs again in a child started on the named desktop.
+int RunOnDesktop(const std::string& desktop)
+{
+    // The desktop may still be on its way.
+    HDESK existing = nullptr;
+    WaitUntil([&]() {
+        existing = OpenDesktopA(desktop.c_str(), 0, FALSE, DESKTOP_ENUMERATE);
+        return existing != nullptr;
+    });
+    if (existing == nullptr) {
+        return 1;
+    }
+    CloseDesktop(existing);
+    std::string commandLine = GetCommandLineA();
+    const size_t option = commandLine.find(" --desktop ");
+    if (option == std::string::npos) {
+        return Usage();
+    }
+    commandLine.erase(option, std::strlen(" --desktop ") + desktop.size());
+    std::string desktopName = desktop;
+    STARTUPINFOA startup = {sizeof(startup)};
+    startup.lpDesktop = &desktopName[0];
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return 2;
+    }
+    DWORD exitCode = 2;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(exitCode);
+}
+
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() >= 2 && args[0] == "--desktop") {
-        g_desktop = OpenDesktopA(args[1].c_str(), 0, FALSE, DESKTOP_ENUMERATE | DESKTOP_READOBJECTS);
-        if (g_desktop == nullptr) {
-            std::fprintf(stderr, "no desktop %s\n", args[1].c_str());
-            return 2;
-        }
-        args.erase(args.begin(), args.begin() + 2);
+        return RunOnDesktop(args[1]);
     }
     if (args.size() < 2) {
         return Usage();
