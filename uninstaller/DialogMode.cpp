@@ -58,6 +58,21 @@ int RunMessageLoop(HWND dialog)
     return static_cast<int>(message.wParam);
 }
 
+// comctl32 is loaded at run time, in dialog mode only: loading it registers
+// window classes, which starts the desktop process, and a quiet run must not
+// leave such a process behind in its chain.
+void InitProgressBarClass()
+{
+    HMODULE commonControls = LoadLibraryW(L"comctl32.dll");
+    using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    auto init = reinterpret_cast<InitFunction>(
+        reinterpret_cast<void*>(GetProcAddress(commonControls, "InitCommonControlsEx")));
+    if (init != nullptr) {
+        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
+        init(&controls);
+    }
+}
+
 int ShowDialog(HINSTANCE instance)
 {
     InitUninstallerEngine();
@@ -70,8 +85,7 @@ int ShowDialog(HINSTANCE instance)
         return ReportCreateDialogFailure();
     }
     SetWindowTextW(dialog, title.c_str());
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
+    InitProgressBarClass();
 
     RefreshDialog(true);
     return RunMessageLoop(dialog);
@@ -82,6 +96,8 @@ int ShowDialog(HINSTANCE instance)
 int RunDialogMode(HINSTANCE instance)
 {
     LoadLibraryW(L"Riched32.dll");
+    // The progress bar's class must exist before the dialog is created.
+    LoadLibraryW(L"comctl32.dll");
     try {
         return ShowDialog(instance);
     } catch (const Exception& error) {
