@@ -18,6 +18,7 @@ if [ ! -f "$WINEPREFIX/.ostrel-ready" ]; then
   wineserver -w
   touch "$WINEPREFIX/.ostrel-ready"
 fi
+"$(dirname "$0")/../../../scripts/seal-wineprefix.sh" "$WINEPREFIX" >/dev/null
 # A persistent server, warmed up like the test session's: the desktop and
 # rpcss, started by the first window or COM call of the chain, would inherit
 # the listener's pipe and keep it open after the chain has ended.
