@@ -68,22 +68,17 @@ TEST(ComPtrTest, ReferenceCounting)
     EXPECT_EQ(0u, object.References());
 }
 
-// A BSTR copy of the text, embedded NULs and length included.
-TEST(BStrTest, CopiesText)
+// A BSTR copy of the text, embedded NULs and length included; COM starts on
+// the thread with the first initializer, a nested one sees it started.
+TEST(ComOwnersTest, BStrAndComInitializer)
 {
     const std::wstring text(L"a\0b\u00e9", 4);
     BStr value(text);
-    ASSERT_NE(nullptr, value.Get());
-    EXPECT_EQ(4u, SysStringLen(value.Get()));
     EXPECT_EQ(text, std::wstring(value.Get(), SysStringLen(value.Get())));
     EXPECT_EQ(nullptr, BStr().Get());
     *value.Receive() = SysAllocString(L"given");
     EXPECT_EQ(std::wstring(L"given"), value.Get());
-}
 
-// COM starts on the thread with the first initializer; a nested one sees it started.
-TEST(ComInitializerTest, Nesting)
-{
     ComInitializer outer;
     EXPECT_EQ(S_OK, outer.Result());
     {

@@ -45,23 +45,23 @@ std::string SourceTableWithCrLf()
     return withCrLf;
 }
 
-// RCDATA 103 is the built-in table, byte for byte, read in place.
+// RCDATA 103 is the built-in table, byte for byte, read in place, from this
+// module whether named or not.
 TEST(ResourceExtractorTest, BuiltInTableBytes)
 {
     std::unique_ptr<Stream> stream = ResourceExtractor::GetInstance()->GetResource(103);
-    ASSERT_NE(nullptr, stream);
     EXPECT_EQ(0u, stream->GetPosition());
     const std::string bytes = ReadAll(*stream);
     EXPECT_TRUE(stream->AtEof());
     EXPECT_EQ(SourceTableWithCrLf(), bytes);
-
-    std::unique_ptr<Stream> again =
-        ResourceExtractor::GetInstance()->GetResource(103, GetModuleHandleW(nullptr));
-    EXPECT_EQ(bytes, ReadAll(*again));
+    EXPECT_EQ(bytes, ReadAll(*ResourceExtractor::GetInstance()->GetResource(
+                         103, GetModuleHandleW(nullptr))));
 }
 
-// A missing resource fails with the error FindResourceW left.
-TEST(ResourceExtractorTest, MissingResource)
+// A missing resource fails with the error FindResourceW left; the module
+// given is the one searched (a system library has no RCDATA); the extractor
+// exists once (10057).
+TEST(ResourceExtractorTest, Failures)
 {
     auto failure = CatchEngineFailure(
         [] { ResourceExtractor::GetInstance()->GetResource(L"NO.SUCH.RESOURCE"); });
@@ -70,27 +70,17 @@ TEST(ResourceExtractorTest, MissingResource)
                                FormatWide(L"hResource != NULL; HRESULT %08x: %s", error,
                                           GetWin32ErrorTextEnglish(error).c_str()),
                                FormatWide(L"10058:%08x", error)));
-
     auto byId = CatchEngineFailure([] { ResourceExtractor::GetInstance()->GetResource(9999); });
     ASSERT_NE(nullptr, byId);
     EXPECT_EQ(L"10058:00000716", byId->GetErrorCode());
-}
 
-// The module given is the one searched: a system library has no RCDATA.
-TEST(ResourceExtractorTest, OtherModule)
-{
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    ASSERT_NE(nullptr, kernel);
-    auto failure =
+    auto other =
         CatchEngineFailure([&] { ResourceExtractor::GetInstance()->GetResource(103, kernel); });
-    ASSERT_NE(nullptr, failure);
-    EXPECT_EQ(0u, failure->GetErrorCode().find(L"10058:"));
-    EXPECT_NE(L"10058:00000000", failure->GetErrorCode());
-}
+    ASSERT_NE(nullptr, other);
+    EXPECT_EQ(0u, other->GetErrorCode().find(L"10058:"));
+    EXPECT_NE(L"10058:00000000", other->GetErrorCode());
 
-// The extractor exists once (10057).
-TEST(ResourceExtractorTest, SecondInit)
-{
     ResourceExtractor* instance = ResourceExtractor::GetInstance();
     EXPECT_TRUE(FailsCheck([] { ResourceExtractor::Init(); }, L"ResourceExtractor",
                            L"s_instance == NULL", 10057));

@@ -1,7 +1,7 @@
-// The handle owners close what they own, on destruction, on Set and on move
-// assignment, as the platform shows: a file opened without sharing can be
-// opened again only once its owner has closed it, and a named event vanishes
-// with its last handle.
+// The handle and registry key owners close what they own, on destruction, on
+// Set or Receive and on move assignment, as the platform shows: a file opened
+// without sharing can be opened again only once its owner has closed it, a
+// named event vanishes with its last handle, the system refuses a closed key.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,10 +10,12 @@
 #include <utility>
 
 #include "TestSupport.h"
+#include "base/RegistryKey.h"
 #include "base/UniqueHandle.h"
 
 namespace {
 
+using OstrelInstallEngine::RegistryKey;
 using OstrelInstallEngine::UniqueFileHandle;
 using OstrelInstallEngine::UniqueFindHandle;
 using OstrelInstallEngine::UniqueHandle;
@@ -36,120 +38,80 @@ bool IsFileFree(const std::wstring& path)
     return true;
 }
 
-class UniqueFileHandleTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_first = m_folder.File(L"first.txt");
-        m_second = m_folder.File(L"second.txt");
-        OstrelTest::WriteFileBytes(m_first, "1");
-        OstrelTest::WriteFileBytes(m_second, "2");
-    }
-
-    OstrelTest::TempFolder m_folder;
-    std::wstring m_first;
-    std::wstring m_second;
-};
-
-// Destruction closes the file.
-TEST_F(UniqueFileHandleTest, ClosesOnDestruction)
+bool IsOpenKey(HKEY key)
 {
+    DWORD subkeys = 0;
+    return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
+                            nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// Destruction, Set and move assignment close the old file; Set leaves the
+// last error of the new handle's call, an empty owner for a failed open;
+// Release gives the handle up without closing it; Close closes it now.
+TEST(UniqueHandleTest, FileHandleOwnership)
+{
+    OstrelTest::TempFolder folder;
+    const std::wstring first = folder.File(L"first.txt");
+    const std::wstring second = folder.File(L"second.txt");
+    OstrelTest::WriteFileBytes(first, "1");
+    OstrelTest::WriteFileBytes(second, "2");
     {
-        UniqueFileHandle handle(OpenExclusive(m_first));
+        UniqueFileHandle handle(OpenExclusive(first));
         ASSERT_TRUE(handle.IsValid());
-        EXPECT_FALSE(IsFileFree(m_first));
+        EXPECT_FALSE(IsFileFree(first));
+        HANDLE secondRaw = OpenExclusive(second);
+        SetLastError(ERROR_ALREADY_EXISTS);
+        handle.Set(secondRaw);
+        EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+        EXPECT_EQ(secondRaw, handle.Get());
+        EXPECT_TRUE(IsFileFree(first));
+        handle.Set(CreateFileW(folder.File(L"missing.txt").c_str(), GENERIC_READ, 0, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+        EXPECT_FALSE(handle.IsValid());
+        EXPECT_TRUE(IsFileFree(second));
+        handle.Set(OpenExclusive(first));
     }
-    EXPECT_TRUE(IsFileFree(m_first));
-}
+    EXPECT_TRUE(IsFileFree(first));
 
-// Set closes the old handle and leaves the last error of the new one's call.
-TEST_F(UniqueFileHandleTest, SetClosesOldAndKeepsLastError)
-{
-    UniqueFileHandle handle(OpenExclusive(m_first));
-    ASSERT_TRUE(handle.IsValid());
-    HANDLE second = OpenExclusive(m_second);
-    ASSERT_NE(INVALID_HANDLE_VALUE, second);
-    SetLastError(ERROR_ALREADY_EXISTS);
-    handle.Set(second);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
-    EXPECT_EQ(second, handle.Get());
-    EXPECT_TRUE(IsFileFree(m_first));
-    EXPECT_FALSE(IsFileFree(m_second));
-
-    // A failed open handed to Set: the owner is empty and the error is the open's.
-    handle.Set(CreateFileW(m_folder.File(L"missing.txt").c_str(), GENERIC_READ, 0, nullptr,
-                           OPEN_EXISTING, 0, nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
-    EXPECT_FALSE(handle.IsValid());
-    EXPECT_TRUE(IsFileFree(m_second));
-}
-
-// Moving transfers ownership; move assignment closes the target's old file.
-TEST_F(UniqueFileHandleTest, MoveSemantics)
-{
-    UniqueFileHandle first(OpenExclusive(m_first));
-    HANDLE raw = first.Get();
-    UniqueFileHandle moved(std::move(first));
-    EXPECT_FALSE(first.IsValid());
-    EXPECT_EQ(INVALID_HANDLE_VALUE, first.Get());
-    EXPECT_EQ(raw, moved.Get());
-
-    UniqueFileHandle target(OpenExclusive(m_second));
+    UniqueFileHandle source(OpenExclusive(first));
+    HANDLE raw = source.Get();
+    UniqueFileHandle moved(std::move(source));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, source.Get());
+    UniqueFileHandle target(OpenExclusive(second));
     target = std::move(moved);
-    EXPECT_TRUE(IsFileFree(m_second));
-    EXPECT_FALSE(IsFileFree(m_first));
+    EXPECT_TRUE(IsFileFree(second));
     EXPECT_EQ(raw, target.Get());
     EXPECT_FALSE(moved.IsValid());
 
-    target = UniqueFileHandle();
-    EXPECT_TRUE(IsFileFree(m_first));
-}
-
-// Release gives the handle up without closing it; Close closes it now.
-TEST_F(UniqueFileHandleTest, ReleaseAndClose)
-{
-    HANDLE raw = INVALID_HANDLE_VALUE;
-    {
-        UniqueFileHandle handle(OpenExclusive(m_first));
-        raw = handle.Release();
-        EXPECT_FALSE(handle.IsValid());
-    }
-    EXPECT_FALSE(IsFileFree(m_first));
-    UniqueFileHandle owner(raw);
+    UniqueFileHandle owner(target.Release());
+    EXPECT_FALSE(target.IsValid());
+    EXPECT_FALSE(IsFileFree(first));
     EXPECT_TRUE(owner.Close());
     EXPECT_FALSE(owner.IsValid());
-    EXPECT_TRUE(IsFileFree(m_first));
+    EXPECT_TRUE(IsFileFree(first));
     EXPECT_TRUE(owner.Close());
 }
 
-// The invalid values of the kinds differ: NULL for events, INVALID_HANDLE_VALUE for files.
-TEST(UniqueHandleTest, InvalidValues)
+// The invalid values of the kinds differ: NULL for events, INVALID_HANDLE_VALUE
+// for files and finds; a named event lives as long as its owner; a find
+// handle walks a folder and is closed with FindClose.
+TEST(UniqueHandleTest, EventAndFindHandles)
 {
     EXPECT_EQ(nullptr, UniqueHandle().Get());
     EXPECT_EQ(INVALID_HANDLE_VALUE, UniqueFileHandle().Get());
     EXPECT_EQ(INVALID_HANDLE_VALUE, UniqueFindHandle().Get());
-    EXPECT_FALSE(UniqueHandle().IsValid());
     EXPECT_FALSE(UniqueFileHandle(INVALID_HANDLE_VALUE).IsValid());
-}
 
-// A named event lives as long as its owner.
-TEST(UniqueHandleTest, EventClosesOnDestruction)
-{
     const wchar_t name[] = L"OstrelTests.UniqueHandleEvent";
     {
         UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, name));
         ASSERT_TRUE(event.IsValid());
-        UniqueHandle opened(OpenEventW(SYNCHRONIZE, FALSE, name));
-        EXPECT_TRUE(opened.IsValid());
+        EXPECT_TRUE(UniqueHandle(OpenEventW(SYNCHRONIZE, FALSE, name)).IsValid());
     }
-    UniqueHandle reopened(OpenEventW(SYNCHRONIZE, FALSE, name));
-    EXPECT_FALSE(reopened.IsValid());
+    EXPECT_FALSE(UniqueHandle(OpenEventW(SYNCHRONIZE, FALSE, name)).IsValid());
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
-}
 
-// A find handle walks a folder and is closed with FindClose.
-TEST(UniqueHandleTest, FindHandle)
-{
     OstrelTest::TempFolder folder;
     OstrelTest::WriteFileBytes(folder.File(L"only.txt"), "x");
     WIN32_FIND_DATAW data;
@@ -158,6 +120,47 @@ TEST(UniqueHandleTest, FindHandle)
     EXPECT_EQ(std::wstring(L"only.txt"), data.cFileName);
     EXPECT_FALSE(FindNextFileW(find.Get(), &data));
     EXPECT_TRUE(find.Close());
+}
+
+// The key owner closes on destruction, on Receive (before handing out the
+// out-parameter) and on move assignment; Release gives the key up open.
+TEST(RegistryKeyTest, KeyOwnership)
+{
+    OstrelTest::TestRegistryKey testKey(L"RegistryKey");
+    auto open = [&] {
+        HKEY key = nullptr;
+        EXPECT_EQ(ERROR_SUCCESS,
+                  RegOpenKeyExW(HKEY_CURRENT_USER, testKey.Subkey().c_str(), 0, KEY_READ, &key));
+        return key;
+    };
+    HKEY raw = nullptr;
+    {
+        RegistryKey key(open());
+        raw = key.Get();
+        EXPECT_TRUE(IsOpenKey(raw));
+    }
+    EXPECT_FALSE(IsOpenKey(raw));
+
+    RegistryKey key(open());
+    HKEY first = key.Get();
+    HKEY* out = key.Receive();
+    EXPECT_FALSE(IsOpenKey(first));
+    EXPECT_EQ(nullptr, *out);
+    *out = open();
+    EXPECT_TRUE(IsOpenKey(key.Get()));
+
+    RegistryKey moved(std::move(key));
+    EXPECT_FALSE(key.IsValid());
+    RegistryKey target(open());
+    HKEY targetRaw = target.Get();
+    target = std::move(moved);
+    EXPECT_FALSE(IsOpenKey(targetRaw));
+    EXPECT_TRUE(IsOpenKey(target.Get()));
+
+    raw = target.Release();
+    EXPECT_FALSE(target.IsValid());
+    EXPECT_TRUE(IsOpenKey(raw));
+    RegCloseKey(raw);
 }
 
 }  // namespace
