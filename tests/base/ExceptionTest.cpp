@@ -1,18 +1,20 @@
-// The exception family: report texts along chains of causes, the display
-// texts built from the English table, copies and clones, and the texts of a
-// failure of a real system call.
+// The exception family: the check macros' exact assertion texts, report
+// texts along chains of causes, the display texts built from the English
+// table, copies and clones, and the texts of a failure of a real system call.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <typeinfo>
 
 #include "EngineFailure.h"
-#include "TestSupport.h"
+#include "base/Check.h"
 #include "base/Exceptions.h"
 #include "base/LuaBindingError.h"
 #include "base/Util.h"
-#include "streams/FileStream.h"
 
 namespace {
 
@@ -36,6 +38,79 @@ std::wstring AllTexts(const Exception& e)
            L"|" + e.GetEnglishMessage() + L"|" + e.GetDisplayMessage() + L"|" +
            e.GetDisplaySummary() + L"|" + e.GetErrorCodes() + L"|" + e.GetReport() + L"|" +
            e.GetEnglishDescription();
+}
+
+// Each check names this file, its line and its condition as written; the
+// error variants attach the error's English text and "%d:%08x" as the code
+// text; the unconditional failures use the condition text "false".
+TEST(CheckTest, FailedCheckTexts)
+{
+    const int three = 3;
+    const bool opened = false;
+    const struct {
+        std::function<void(int&)> fail;  // sets the line of its check
+        std::wstring condition;
+        DWORD error;  // 0: none attached
+        std::wstring code;
+    } cases[] = {
+        {[&](int& line) { line = __LINE__; OSTREL_CHECK(1 + 1 == three, 10999); }, L"1 + 1 == three", 0,
+         L"10999"},
+        {[](int& line) {
+             HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, L"OstrelTests.NoSuchEvent");
+             line = __LINE__; OSTREL_CHECK_LAST_ERROR(event != NULL, 10058);
+         },
+         L"event != NULL", ERROR_FILE_NOT_FOUND, L"10058:00000002"},
+        {[&](int& line) { line = __LINE__; OSTREL_CHECK_ERROR(opened, 10312, ERROR_ACCESS_DENIED); },
+         L"opened", ERROR_ACCESS_DENIED, L"10312:00000005"},
+        {[](int& line) { HRESULT hr = E_INVALIDARG; line = __LINE__; OSTREL_CHECK_HRESULT(hr, 10381); },
+         L"SUCCEEDED(hr)", 0x80070057, L"10381:80070057"},
+        {[](int& line) { line = __LINE__; OSTREL_FAIL(10082); }, L"false", 0, L"10082"},
+        {[](int& line) { SetLastError(ERROR_SHARING_VIOLATION); line = __LINE__; OSTREL_FAIL_LAST_ERROR(10319); },
+         L"false", ERROR_SHARING_VIOLATION, L"10319:00000020"},
+        {[](int& line) { line = __LINE__; OSTREL_FAIL_ERROR(10081, E_OUTOFMEMORY); }, L"false", 0x8007000E,
+         L"10081:8007000e"},
+    };
+    for (const auto& c : cases) {
+        int line = 0;
+        auto failure = CatchEngineFailure([&] { c.fail(line); });
+        ASSERT_NE(nullptr, failure) << c.code;
+        std::wstring expected = FormatWide(L"Assertion failed (ExceptionTest:%d): %s", line,
+                                           c.condition.c_str());
+        if (c.error != 0) {
+            expected += FormatWide(L"; HRESULT %08x: %s", c.error,
+                                   GetWin32ErrorTextEnglish(c.error).c_str());
+        }
+        EXPECT_NE(nullptr, dynamic_cast<SanityCheckException*>(failure.get()));
+        EXPECT_EQ(c.code, failure->GetErrorCode());
+        EXPECT_EQ(L"Internal check failed", failure->GetLocalizedSummary());
+        EXPECT_EQ(expected, failure->GetEnglishMessage());
+        EXPECT_EQ(std::wstring::npos, failure->GetEnglishMessage().find_first_of(L"\r\n"));
+        EXPECT_EQ(L"Internal check failed (" + c.code + L")", failure->GetDisplaySummary());
+    }
+}
+
+// A check that holds throws nothing and evaluates its condition once.
+TEST(CheckTest, PassingCheck)
+{
+    int evaluations = 0;
+    EXPECT_EQ(nullptr, CatchEngineFailure([&] {
+                  OSTREL_CHECK(++evaluations == 1, 10999);
+                  OSTREL_CHECK_LAST_ERROR(true, 10999);
+                  OSTREL_CHECK_ERROR(true, 10999, ERROR_ACCESS_DENIED);
+                  HRESULT hr = S_FALSE;
+                  OSTREL_CHECK_HRESULT(hr, 10999);
+              }));
+    EXPECT_EQ(1, evaluations);
+}
+
+// Reports name a source file by its base name without directory or extension.
+TEST(CheckTest, SourceFileName)
+{
+    using OstrelInstallEngine::SourceFileName;
+    EXPECT_STREQ("Util", SourceFileName("C:\\src\\OstrelInstallEngine\\Util.cpp"));
+    EXPECT_STREQ("ZipFile", SourceFileName("/work/main/OstrelInstallEngine/ZipFile.cpp"));
+    EXPECT_STREQ("Check", SourceFileName("Check.h"));
+    EXPECT_STREQ("NoExtension", SourceFileName("dir/NoExtension"));
 }
 
 // Without a cause the reports are the English message and the one code;
@@ -93,38 +168,6 @@ TEST(ExceptionReportTest, DisplayTexts)
                   L"call a nil value",
               lua.GetLocalizedMessage() + L"|" + lua.GetLocalizedSummary() + L"|" +
                   lua.GetErrorCode() + L"|" + lua.GetEnglishMessage());
-}
-
-// A Win32Exception for a real failing call: opening a file that does not
-// exist gives error 2, the system's English text on one line, and the path in
-// both localized texts.
-TEST(Win32ExceptionTest, MissingFileOpenedByFileStream)
-{
-    OstrelTest::TempFolder folder;
-    const std::wstring path = folder.File(L"missing.txt");
-    FileStream stream;
-    auto failure = CatchEngineFailure([&] { stream.Open(path); });
-    ASSERT_NE(nullptr, dynamic_cast<Win32Exception*>(failure.get()));
-    const std::wstring englishError = GetWin32ErrorTextEnglish(ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(std::wstring::npos, englishError.find_first_of(L"\r\n"));
-
-    EXPECT_EQ(L"10008:00000002", failure->GetErrorCode());
-    EXPECT_EQ(L"Error opening file \"" + path + L"\" (CreateFile returned 00000002: " +
-                  englishError + L")",
-              failure->GetEnglishMessage());
-    EXPECT_EQ(L"Unable to open file \"" + path + L"\"", failure->GetLocalizedSummary());
-    EXPECT_EQ(L"An error occurred while opening the file \"" + path +
-                  L"\". The file may not exist or may be inaccessible, or another program may be "
-                  L"using the file. If you cannot resolve this problem, please contact Brondel "
-                  L"technical support.",
-              failure->GetLocalizedMessage());
-    EXPECT_EQ(failure->GetLocalizedMessage() +
-                  L" (Error code 10008:00000002 (CreateFile returned 00000002: " +
-                  GetWin32ErrorTextLocalized(ERROR_FILE_NOT_FOUND) + L"))",
-              failure->GetDisplayMessage());
-    EXPECT_EQ(L"Unable to open file \"" + path + L"\" (10008:00000002)",
-              failure->GetDisplaySummary());
-    EXPECT_EQ(failure->GetEnglishMessage() + L" (10008:00000002)\n", failure->GetReport());
 }
 
 // A system error is shown as eight hexadecimal digits, a zip library result

@@ -1,23 +1,30 @@
-// The localizer: the built-in English table against its source, string tables
-// written by iconv (UTF-16LE with a byte-order mark) and loaded from files,
-// layering, and every malformed line of a table.
+// The localizer and its resources: the built-in English table (RCDATA 103)
+// against its source, string tables written by iconv (UTF-16LE with a
+// byte-order mark) and loaded from files, layering, every malformed line of
+// a table, and the filling of placeholders "%<digit>NAME%".
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <map>
 #include <memory>
+#include <sstream>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "EngineFailure.h"
-#include "streams/FileStream.h"
-#include "base/Localizer.h"
-#include "streams/MemoryStream.h"
 #include "TestSupport.h"
+#include "base/Localizer.h"
+#include "base/LocalizerUtil.h"
+#include "base/ResourceExtractor.h"
+#include "base/Util.h"
+#include "streams/FileStream.h"
+#include "streams/MemoryStream.h"
 
 namespace {
 
-using OstrelInstallEngine::FileStream;
-using OstrelInstallEngine::Localizer;
-using OstrelInstallEngine::MemoryStream;
+using namespace OstrelInstallEngine;
 using OstrelTest::CatchEngineFailure;
 using OstrelTest::FailsCheck;
 using OstrelTest::FixturePath;
@@ -27,16 +34,11 @@ std::wstring Text(int id)
     return Localizer::GetInstance()->GetString(id);
 }
 
-void LoadFile(const std::wstring& path)
-{
-    auto stream = std::make_unique<FileStream>();
-    stream->Open(path);
-    Localizer::GetInstance()->Load(std::move(stream));
-}
-
 void LoadTable(const std::string& name)
 {
-    LoadFile(FixturePath("strings/" + name));
+    auto stream = std::make_unique<FileStream>();
+    stream->Open(FixturePath("strings/" + name));
+    Localizer::GetInstance()->Load(std::move(stream));
 }
 
 // A table in memory; the load reads it whole before the buffer goes.
@@ -47,30 +49,22 @@ void LoadBytes(const std::string& table)
     Localizer::GetInstance()->Load(std::move(stream));
 }
 
+const std::string kSourceTable = OstrelTest::ReadFileBytes(
+    OstrelTest::SourcePath("uninstaller/res/OstrelInstallEngine.en.txt"));
+
 // The source table, read independently: LF-ended lines of "id<TAB>text".
 std::map<int, std::wstring> ReadSourceTable()
 {
-    const std::string bytes = OstrelTest::ReadFileBytes(
-        OstrelTest::SourcePath("uninstaller/res/OstrelInstallEngine.en.txt"));
     std::map<int, std::wstring> table;
-    size_t start = 0;
-    while (start < bytes.size()) {
-        size_t end = bytes.find('\n', start);
-        if (end == std::string::npos) {
-            end = bytes.size();
-        }
-        const std::string line = bytes.substr(start, end - start);
-        start = end + 1;
-        if (line.empty()) {
-            continue;
-        }
+    std::istringstream lines(kSourceTable);
+    for (std::string line; std::getline(lines, line);) {
         const size_t tab = line.find('\t');
-        EXPECT_NE(std::string::npos, tab) << line;
-        std::wstring text;
-        for (char c : line.substr(tab + 1)) {
-            text += static_cast<wchar_t>(static_cast<unsigned char>(c));
+        if (!line.empty() && tab != std::string::npos) {
+            std::wstring& text = table[std::stoi(line.substr(0, tab))];
+            for (unsigned char c : line.substr(tab + 1)) {
+                text += c;
+            }
         }
-        table[std::stoi(line.substr(0, tab))] = text;
     }
     return table;
 }
@@ -169,6 +163,9 @@ TEST(LocalizerTest, MalformedTables)
         }
     }
     EXPECT_EQ(L"BAD_STRING: 7302", Text(7302));
+    auto missing = CatchEngineFailure([] { LoadTable("no-such-table.ucs"); });
+    ASSERT_NE(nullptr, missing);
+    EXPECT_EQ(L"10008:00000002", missing->GetErrorCode());
 
     EXPECT_TRUE(FailsCheck([] { LoadBytes("7601\tkept\r\n-5\tminus\r\n"); }, L"Localizer",
                            L"false", 10030));
@@ -187,14 +184,6 @@ TEST(LocalizerTest, MalformedTables)
     EXPECT_EQ(L"BAD_STRING: 7701", Text(7701));
 }
 
-// A table that cannot be opened fails with the file stream's open failure.
-TEST(LocalizerTest, MissingTable)
-{
-    auto failure = CatchEngineFailure([] { LoadTable("no-such-table.ucs"); });
-    ASSERT_NE(nullptr, failure);
-    EXPECT_EQ(L"10008:00000002", failure->GetErrorCode());
-}
-
 // A standalone table takes lines one at a time, apart from the process-wide
 // table, and a refused line leaves it as it was.
 TEST(LocalizerTest, StandaloneTableParsesLines)
@@ -208,6 +197,118 @@ TEST(LocalizerTest, StandaloneTableParsesLines)
     EXPECT_FALSE(table->HasString(44));
     EXPECT_EQ(L"answer", table->GetString(42));
     EXPECT_NE(L"answer", Text(42));
+}
+
+// RCDATA 103 is the source table with the CR LF line ends the build gives
+// it, byte for byte, read in place, from this module whether named or not.
+TEST(ResourceExtractorTest, BuiltInTableBytes)
+{
+    std::string withCrLf;
+    for (char c : kSourceTable) {
+        withCrLf += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    for (HMODULE module : {HMODULE(nullptr), GetModuleHandleW(nullptr)}) {
+        std::unique_ptr<Stream> stream =
+            module == nullptr ? ResourceExtractor::GetInstance()->GetResource(103)
+                              : ResourceExtractor::GetInstance()->GetResource(103, module);
+        EXPECT_EQ(0u, stream->GetPosition());
+        std::string bytes(stream->GetSize(), '\0');
+        stream->ReadExact(&bytes[0], static_cast<uint32_t>(bytes.size()));
+        EXPECT_TRUE(stream->AtEof());
+        EXPECT_EQ(withCrLf, bytes);
+    }
+}
+
+// A missing resource fails with the error FindResourceW left; the module
+// given is the one searched (a system library has no RCDATA); the extractor
+// exists once (10057).
+TEST(ResourceExtractorTest, Failures)
+{
+    const DWORD error = ERROR_RESOURCE_NAME_NOT_FOUND;
+    auto byName = CatchEngineFailure(
+        [] { ResourceExtractor::GetInstance()->GetResource(L"NO.SUCH.RESOURCE"); });
+    EXPECT_TRUE(OstrelTest::IsCheckFailure(
+        byName.get(), L"ResourceExtractor",
+        FormatWide(L"hResource != NULL; HRESULT %08x: %s", error,
+                   GetWin32ErrorTextEnglish(error).c_str()),
+        FormatWide(L"10058:%08x", error)));
+    auto byId = CatchEngineFailure([] { ResourceExtractor::GetInstance()->GetResource(9999); });
+    ASSERT_NE(nullptr, byId);
+    EXPECT_EQ(L"10058:00000716", byId->GetErrorCode());
+
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto other =
+        CatchEngineFailure([&] { ResourceExtractor::GetInstance()->GetResource(103, kernel); });
+    ASSERT_NE(nullptr, other);
+    EXPECT_EQ(0u, other->GetErrorCode().find(L"10058:"));
+    EXPECT_NE(L"10058:00000000", other->GetErrorCode());
+
+    ResourceExtractor* instance = ResourceExtractor::GetInstance();
+    EXPECT_TRUE(FailsCheck([] { ResourceExtractor::Init(); }, L"ResourceExtractor",
+                           L"s_instance == NULL", 10057));
+    EXPECT_EQ(instance, ResourceExtractor::GetInstance());
+}
+
+// The texts of the English table are filled where their placeholders stand;
+// numbers select arguments in any order, one number may be used twice, the
+// name may be empty; arguments are inserted literally, placeholders, percent
+// signs, tabs and line feeds inside them uninterpreted.
+TEST(LocalizerUtilTest, Filling)
+{
+    EXPECT_EQ(L"Unable to open file \"C:\\a.txt\"",
+              Localizer::GetInstance()->GetFormattedString(1000010010, L"C:\\a.txt"));
+    EXPECT_EQ(L"Unable to move file \"a\" to \"b\".",
+              Localizer::Text(1000010018, std::wstring(L"a"), std::wstring(L"b")));
+    EXPECT_EQ(L"Error code 10008:00000002 (CreateFile returned 00000002: File not found.)",
+              LocalizerUtil::FormatString(L"Error code %1ERROR_CODE% (%2WIN32_FUN% returned "
+                                          L"%3WIN32_ERROR_CODE%: %4WIN32_ERROR_DESC%)",
+                                          L"10008:00000002", L"CreateFile", L"00000002",
+                                          L"File not found."));
+    EXPECT_EQ(L"second, first", LocalizerUtil::FormatString(L"%2B%, %1A%", L"first", L"second"));
+    EXPECT_EQ(L"x and [x]", LocalizerUtil::FormatString(L"%1NAME% and [%1%]", L"x"));
+    EXPECT_EQ(L"no placeholder", LocalizerUtil::FormatString(L"no placeholder", L"unused"));
+    EXPECT_EQ(L"a - i", LocalizerUtil::FormatString(L"%1% - %9%", L"a", L"b", L"c", L"d", L"e",
+                                                    L"f", L"g", L"h", L"i"));
+    EXPECT_EQ(L"<%2X%> <b>", LocalizerUtil::FormatString(L"<%1A%> <%2B%>", L"%2X%", L"b"));
+    EXPECT_EQ(L"100% \t\n done", LocalizerUtil::FormatString(L"%1A% done", L"100% \t\n"));
+}
+
+// The tokens give the position, the length and the argument index of every
+// placeholder; the digit 0 selects no argument.
+TEST(LocalizerUtilTest, ParseFormatTokens)
+{
+    const std::vector<FormatToken> tokens = LocalizerUtil::ParseFormat(L"ab%1X%cd%2%%0Z%");
+    ASSERT_EQ(3u, tokens.size());
+    const unsigned expected[3][3] = {{2, 4, 0}, {8, 3, 1}, {11, 4, 0xFFFFFFFFu}};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(expected[i][0], tokens[i].start);
+        EXPECT_EQ(expected[i][1], tokens[i].length);
+        EXPECT_EQ(expected[i][2], tokens[i].index);
+    }
+    EXPECT_TRUE(LocalizerUtil::ParseFormat(L"plain").empty());
+}
+
+// Malformed texts fail their checks: a final "%" (10083), "%" before a
+// non-digit (10084), a placeholder never closed (10085); a number beyond the
+// arguments, or the digit 0, is the library's out-of-range error.
+TEST(LocalizerUtilTest, MalformedFormats)
+{
+    const std::wstring endCondition = L"(i + 1) < format.length()";
+    const std::wstring digitCondition = L"(format[i+1] >= L'0') && (format[i+1] <= L'9')";
+    const std::pair<const wchar_t*, std::pair<std::wstring, int>> cases[] = {
+        {L"abc%", {endCondition, 10083}},     {L"%", {endCondition, 10083}},
+        {L"%x%", {digitCondition, 10084}},    {L"100%% sure", {digitCondition, 10084}},
+        {L"%1NAME", {L"!bInToken", 10085}},   {L"a %1A% b %2B", {L"!bInToken", 10085}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(FailsCheck([&] { LocalizerUtil::FormatString(c.first, L"x", L"y"); },
+                               L"LocalizerUtil", c.second.first, c.second.second))
+            << c.first;
+    }
+    EXPECT_THROW(LocalizerUtil::FormatString(L"%2B%", L"only one"), std::out_of_range);
+    EXPECT_THROW(LocalizerUtil::FormatString(L"%0Z%", L"a", L"b"), std::out_of_range);
+    EXPECT_THROW(LocalizerUtil::Substitute(L"%1A%", LocalizerUtil::ParseFormat(L"%1A%"), {}),
+                 std::out_of_range);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The file stream on real files: reads and positions, an empty file, the
-// open failures, the checks of a closed stream, and the sharing it grants.
+// open failures, the checks of a closed stream, and the sharing it grants;
+// the memory stream over a block it does not own.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -11,11 +12,14 @@
 #include "TestSupport.h"
 #include "base/Util.h"
 #include "streams/FileStream.h"
+#include "streams/MemoryStream.h"
 
 namespace {
 
 using OstrelInstallEngine::FileStream;
 using OstrelInstallEngine::GetWin32ErrorTextEnglish;
+using OstrelInstallEngine::MemoryStream;
+using OstrelInstallEngine::GetWin32ErrorTextLocalized;
 using OstrelInstallEngine::Win32Exception;
 using OstrelTest::CatchEngineFailure;
 using OstrelTest::FailsCheck;
@@ -100,7 +104,7 @@ TEST_F(FileStreamTest, EmptyAndFixtureFiles)
     EXPECT_EQ(OstrelTest::ReadFileBytes(path), bytes);
 }
 
-// A missing file is the open failure with the path in both localized texts; a
+// A missing file is the open failure with the path in all its texts; a
 // missing folder (3) and a folder (5) fail the same way. The stream stays
 // closed, opens another file afterwards, and is opened once (10326).
 TEST_F(FileStreamTest, OpenFailures)
@@ -114,7 +118,18 @@ TEST_F(FileStreamTest, OpenFailures)
                   GetWin32ErrorTextEnglish(ERROR_FILE_NOT_FOUND) + L")",
               failure->GetEnglishMessage());
     EXPECT_EQ(L"Unable to open file \"" + missing + L"\"", failure->GetLocalizedSummary());
-    EXPECT_NE(std::wstring::npos, failure->GetLocalizedMessage().find(L"\"" + missing + L"\""));
+    EXPECT_EQ(L"An error occurred while opening the file \"" + missing +
+                  L"\". The file may not exist or may be inaccessible, or another program may be "
+                  L"using the file. If you cannot resolve this problem, please contact Brondel "
+                  L"technical support.",
+              failure->GetLocalizedMessage());
+    EXPECT_EQ(failure->GetLocalizedMessage() +
+                  L" (Error code 10008:00000002 (CreateFile returned 00000002: " +
+                  GetWin32ErrorTextLocalized(ERROR_FILE_NOT_FOUND) + L"))",
+              failure->GetDisplayMessage());
+    EXPECT_EQ(L"Unable to open file \"" + missing + L"\" (10008:00000002)",
+              failure->GetDisplaySummary());
+    EXPECT_EQ(failure->GetEnglishMessage() + L" (10008:00000002)\n", failure->GetReport());
 
     const std::pair<std::wstring, const wchar_t*> others[] = {
         {m_folder.File(L"no\\such.bin"), L"10008:00000003"}, {m_folder.Path(), L"10008:00000005"}};
@@ -183,6 +198,62 @@ TEST_F(FileStreamTest, SharingAndRelease)
     EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), ExclusiveWriteOpenError(path));
     base.reset();
     EXPECT_EQ(0u, ExclusiveWriteOpenError(path));
+}
+
+// A new stream is empty and at its end; its only position is 0.
+TEST(MemoryStreamTest, EmptyStream)
+{
+    MemoryStream stream;
+    EXPECT_EQ(0u, stream.GetSize());
+    EXPECT_TRUE(stream.AtEof());
+    char buffer[4] = {'x', 'x', 'x', 'x'};
+    EXPECT_EQ(0u, stream.Read(buffer, sizeof(buffer)));
+    EXPECT_EQ('x', buffer[0]);
+    stream.SetPosition(0);
+    stream.ReadExact(buffer, 0);
+    EXPECT_TRUE(FailsCheck([&] { stream.SetPosition(1); }, L"MemoryStream", L"pos <= m_size", 55));
+}
+
+// Reads advance through the block, the last one returns the remainder, then
+// 0; every position up to the size is accepted, beyond it is 55; an exact
+// read beyond the end is 10145; the block stays the caller's, untouched.
+TEST(MemoryStreamTest, ReadsAndPositions)
+{
+    std::string block = "0123456789abcdefghij";
+    const std::string original = block;
+    MemoryStream stream;
+    stream.SetData(block.data(), static_cast<uint32_t>(block.size()));
+    char buffer[32] = {};
+    ASSERT_EQ(8u, stream.Read(buffer, 8));
+    EXPECT_EQ("01234567", std::string(buffer, 8));
+    EXPECT_FALSE(stream.AtEof());
+    ASSERT_EQ(12u, stream.Read(buffer, 32));
+    EXPECT_EQ("89abcdefghij", std::string(buffer, 12));
+    EXPECT_EQ(20u, stream.GetPosition());
+    EXPECT_TRUE(stream.AtEof());
+    EXPECT_EQ(0u, stream.Read(buffer, 32));
+
+    stream.SetPosition(16);
+    ASSERT_EQ(4u, stream.Read(buffer, 4));
+    EXPECT_EQ("ghij", std::string(buffer, 4));
+    for (uint32_t beyond : {21u, 0xFFFFFFFFu}) {
+        EXPECT_TRUE(FailsCheck([&] { stream.SetPosition(beyond); }, L"MemoryStream",
+                               L"pos <= m_size", 55));
+    }
+    EXPECT_EQ(20u, stream.GetPosition());
+    stream.SetPosition(5);
+    stream.ReadExact(buffer, 15);
+    EXPECT_EQ("56789abcdefghij", std::string(buffer, 15));
+    stream.SetPosition(15);
+    EXPECT_TRUE(FailsCheck([&] { stream.ReadExact(buffer, 6); }, L"Stream", L"readSize == size",
+                           10145));
+    stream.Close();
+    EXPECT_EQ(original, block);
+
+    // New data starts at its beginning.
+    stream.SetData(block.data() + 10, 5);
+    EXPECT_EQ(0u, stream.GetPosition());
+    EXPECT_EQ(5u, stream.GetSize());
 }
 
 }  // namespace
