@@ -88,47 +88,35 @@ TEST(LocalizerBuiltInTableTest, MatchesSourceTable)
     EXPECT_EQ(L"BAD_STRING: 42", Localizer::Text(42, L"argument"));
 }
 
-// The localizer exists once (10034).
-TEST(LocalizerTest, SecondInit)
-{
-    Localizer* instance = Localizer::GetInstance();
-    EXPECT_TRUE(FailsCheck([] { Localizer::Init(); }, L"Localizer", L"s_instance == NULL", 10034));
-    EXPECT_EQ(instance, Localizer::GetInstance());
-}
-
 // A UTF-16LE table from iconv loads through a file stream: comments, empty
 // and blank-only lines are skipped, further tabs belong to the text, the
-// mark is not part of the first id, and the last line needs no line end.
-TEST(LocalizerTest, LoadsUtf16TableFromFile)
+// mark is not part of the first id, and the last line needs no line end. A
+// later table overrides the texts of an earlier one and keeps the rest; the
+// 8-bit form gives the same texts (bytes as U+0000-U+00FF); a table in
+// memory loads the same way.
+TEST(LocalizerTest, LoadsLayeredTables)
 {
-    LoadTable("layer1.ucs");
-    EXPECT_EQ(L"First text", Text(7001));
-    EXPECT_EQ(L"A\tB", Text(7002));
-    EXPECT_EQ(L"Caf\u00e9 cr\u00e8me", Text(7003));
-    EXPECT_EQ(L"Unable to open \"%1FILE_NAME%\"", Text(7004));
+    const struct {
+        const char* table;
+        std::map<int, std::wstring> texts;
+    } layers[] = {
+        {"layer1.ucs",
+         {{7001, L"First text"}, {7002, L"A\tB"}, {7003, L"Caf\u00e9 cr\u00e8me"},
+          {7004, L"Unable to open \"%1FILE_NAME%\""}, {7005, L"Last line without its line end"},
+          {2147483647, L"Clamped"}, {1000010003, L"Internal check failed"}}},
+        {"layer2.ucs", {{7001, L"Second text"}, {7002, L"A\tB"}, {7006, L"Only in the second"}}},
+        {"layer1.txt",
+         {{7001, L"First text"}, {7002, L"A\tB"}, {7003, L"Caf\u00e9 cr\u00e8me"},
+          {7005, L"Last line without its line end"}, {7006, L"Only in the second"}}},
+    };
+    for (const auto& layer : layers) {
+        LoadTable(layer.table);
+        for (const auto& text : layer.texts) {
+            EXPECT_EQ(text.second, Text(text.first)) << layer.table << " " << text.first;
+        }
+    }
     EXPECT_EQ(L"Unable to open \"C:\\x\"",
               Localizer::GetInstance()->GetFormattedString(7004, L"C:\\x"));
-    EXPECT_EQ(L"Last line without its line end", Text(7005));
-    EXPECT_EQ(L"Clamped", Text(2147483647));
-    EXPECT_EQ(L"Internal check failed", Text(1000010003));
-}
-
-// The 8-bit form of the same table gives the same texts (bytes as
-// U+0000-U+00FF); a later table overrides the texts of an earlier one and
-// keeps the rest; a table in memory loads the same way.
-TEST(LocalizerTest, LayeringAndSources)
-{
-    LoadTable("layer1.ucs");
-    LoadTable("layer2.ucs");
-    EXPECT_EQ(L"Second text", Text(7001));
-    EXPECT_EQ(L"Only in the second", Text(7006));
-    LoadTable("layer1.txt");
-    EXPECT_EQ(L"First text", Text(7001));
-    EXPECT_EQ(L"A\tB", Text(7002));
-    EXPECT_EQ(L"Caf\u00e9 cr\u00e8me", Text(7003));
-    EXPECT_EQ(L"Last line without its line end", Text(7005));
-    EXPECT_EQ(L"Only in the second", Text(7006));
-
     LoadBytes("7501\tfrom memory\r\n7502\t\r\n");
     EXPECT_EQ(L"from memory", Text(7501));
     EXPECT_EQ(L"", Text(7502));
@@ -221,7 +209,7 @@ TEST(ResourceExtractorTest, BuiltInTableBytes)
 
 // A missing resource fails with the error FindResourceW left; the module
 // given is the one searched (a system library has no RCDATA); the extractor
-// exists once (10057).
+// (10057) and the localizer (10034) exist once.
 TEST(ResourceExtractorTest, Failures)
 {
     const DWORD error = ERROR_RESOURCE_NAME_NOT_FOUND;
@@ -247,6 +235,9 @@ TEST(ResourceExtractorTest, Failures)
     EXPECT_TRUE(FailsCheck([] { ResourceExtractor::Init(); }, L"ResourceExtractor",
                            L"s_instance == NULL", 10057));
     EXPECT_EQ(instance, ResourceExtractor::GetInstance());
+    Localizer* localizer = Localizer::GetInstance();
+    EXPECT_TRUE(FailsCheck([] { Localizer::Init(); }, L"Localizer", L"s_instance == NULL", 10034));
+    EXPECT_EQ(localizer, Localizer::GetInstance());
 }
 
 // The texts of the English table are filled where their placeholders stand;

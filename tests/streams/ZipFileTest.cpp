@@ -45,27 +45,22 @@ std::unique_ptr<ProbeStream> MemoryOf(const std::string& fixture, bool* destroye
 #define EXPECT_CHECK_FAILURE(statement, condition, code) \
     EXPECT_CHECK_FAILURE_IN(L"ZipFile", statement, L"" condition, code)
 
-// A minizip failure: kind text, archive name, API, result and the site code.
-void ExpectZipFailure(const Exception& error, const std::wstring& kind, int kindId,
+// The action fails with a minizip failure: kind text, archive name, API,
+// result and the site code.
+template <typename Action>
+void ExpectZipFailure(Action action, const std::wstring& kind, int kindId,
                       const std::wstring& zipName, const std::wstring& api, int result, int code)
 {
-    EXPECT_NE(nullptr, dynamic_cast<const MiniZipException*>(&error));
+    auto error = OstrelTest::CatchEngineFailure(action);
+    ASSERT_NE(nullptr, dynamic_cast<const MiniZipException*>(error.get())) << kind;
     EXPECT_EQ(kind + L" in \"" + zipName + L"\" while calling \"" + api + L"\" (" + api +
                   L" returned " + std::to_wstring(result) + L")",
-              error.GetEnglishMessage());
-    EXPECT_EQ(std::to_wstring(code) + L":" + std::to_wstring(result), error.GetErrorCode());
-    EXPECT_EQ(L"Unable to expand archive \"" + zipName + L"\"", error.GetLocalizedSummary());
+              error->GetEnglishMessage());
+    EXPECT_EQ(std::to_wstring(code) + L":" + std::to_wstring(result), error->GetErrorCode());
+    EXPECT_EQ(L"Unable to expand archive \"" + zipName + L"\"", error->GetLocalizedSummary());
     EXPECT_EQ(Localizer::Text(1000010055, Localizer::Text(kindId), zipName),
-              error.GetLocalizedMessage());
+              error->GetLocalizedMessage());
 }
-
-#define EXPECT_ZIP_FAILURE(statement, kind, kindId, zipName, api, result, code) \
-    try {                                                                       \
-        statement;                                                              \
-        ADD_FAILURE() << "no exception from " #statement;                       \
-    } catch (const Exception& error) {                                          \
-        ExpectZipFailure(error, kind, kindId, zipName, api, result, code);      \
-    }
 
 const wchar_t kUnexpected[] = L"Minizip unexpected error";
 const int kUnexpectedId = 1000010056;
@@ -125,7 +120,7 @@ TEST(ZipFileReadTest, EmptyArchives)
     ZipFile zip;
     zip.Open(L"empty.zip", MemoryOf("zip/empty-after-stub.zip"));
     EXPECT_TRUE(zip.GetFileNames().empty());
-    EXPECT_ZIP_FAILURE(zip.OpenFile(L"anything"), kUnexpected, kUnexpectedId, L"empty.zip",
+    ExpectZipFailure([&] { zip.OpenFile(L"anything"); }, kUnexpected, kUnexpectedId, L"empty.zip",
                        L"unzLocateFile", -100, 10295);
     zip.Close();
     EXPECT_CHECK_FAILURE(zip.Open(L"bare.zip", MemoryOf("zip/empty.zip")), "m_zip != NULL",
@@ -146,46 +141,36 @@ TEST_F(ZipFileLookupTest, Lookup)
 {
     EXPECT_EQ(SourceFile("scripts/main.lua"), ReadAll(*m_zip.OpenFile(L"Scripts\\Main.lua")));
     EXPECT_EQ(SourceFile("caf.txt"), ReadAll(*m_zip.OpenFile(L"caf\u00e9.txt")));
-    EXPECT_ZIP_FAILURE(m_zip.OpenFile(L"scripts\\missing.lua"), kUnexpected, kUnexpectedId,
+    ExpectZipFailure([&] { m_zip.OpenFile(L"scripts\\missing.lua"); }, kUnexpected, kUnexpectedId,
                        L"Lookup Archive.zip", L"unzLocateFile", -100, 10295);
-    EXPECT_ZIP_FAILURE(m_zip.OpenFile(std::wstring(256, L'n')), kUnexpected, kUnexpectedId,
+    ExpectZipFailure([&] { m_zip.OpenFile(std::wstring(256, L'n')); }, kUnexpected, kUnexpectedId,
                        L"Lookup Archive.zip", L"unzLocateFile", -102, 10295);
     EXPECT_EQ(SourceFile("readme.txt"), ReadAll(*m_zip.OpenFile(L"readme.txt")));
 }
 
 // One entry at a time: a second one fails while the first is open and opens
 // once the first is destroyed; the archive cannot be closed or listed under
-// an open entry.
-TEST_F(ZipFileLookupTest, OneEntryAtATime)
+// an open entry. Entries are read forward: SetPosition(0) restarts a
+// half-read entry, the current position is a no-op, anything else is
+// refused. An entry stream checks that it is open.
+TEST_F(ZipFileLookupTest, EntryStreams)
 {
-    std::unique_ptr<Stream> first = m_zip.OpenFile(L"readme.txt");
-    EXPECT_CHECK_FAILURE(m_zip.OpenFile(L"repeat.txt"), "!zipFile->m_inUse", L"10311");
+    std::unique_ptr<Stream> first = m_zip.OpenFile(L"repeat.txt");
+    EXPECT_CHECK_FAILURE(m_zip.OpenFile(L"readme.txt"), "!zipFile->m_inUse", L"10311");
     EXPECT_CHECK_FAILURE(m_zip.Close(), "!m_inUse", L"10292");
     EXPECT_CHECK_FAILURE(m_zip.GetFileNames(), "!m_inUse", L"10317");
-    first.reset();
-    EXPECT_EQ(SourceFile("repeat.txt"), ReadAll(*m_zip.OpenFile(L"repeat.txt")));
-    m_zip.Close();
-}
-
-// Entries are read forward: SetPosition(0) restarts a half-read entry, the
-// current position is a no-op, anything else is refused.
-TEST_F(ZipFileLookupTest, PositionsOfAnEntry)
-{
-    std::unique_ptr<Stream> entry = m_zip.OpenFile(L"repeat.txt");
     std::string head(5000, '\0');
-    entry->ReadExact(&head[0], 5000);
-    entry->SetPosition(5000);
-    EXPECT_EQ(5000u, entry->GetPosition());
-    EXPECT_CHECK_FAILURE(entry->SetPosition(100), "false", L"10308");
-    EXPECT_CHECK_FAILURE(entry->SetPosition(6000), "false", L"10308");
-    entry->SetPosition(0);
-    EXPECT_EQ(0u, entry->GetPosition());
-    EXPECT_TRUE(ReadAll(*entry, 777) == SourceFile("repeat.txt"));
-}
+    first->ReadExact(&head[0], 5000);
+    first->SetPosition(5000);
+    EXPECT_EQ(5000u, first->GetPosition());
+    EXPECT_CHECK_FAILURE(first->SetPosition(100), "false", L"10308");
+    EXPECT_CHECK_FAILURE(first->SetPosition(6000), "false", L"10308");
+    first->SetPosition(0);
+    EXPECT_EQ(0u, first->GetPosition());
+    EXPECT_TRUE(ReadAll(*first, 777) == SourceFile("repeat.txt"));
+    first.reset();
+    EXPECT_EQ(SourceFile("readme.txt"), ReadAll(*m_zip.OpenFile(L"readme.txt")));
 
-// An entry stream checks that it is open.
-TEST_F(ZipFileLookupTest, ClosedEntryStreamFails)
-{
     ZipFile::ZipFileStream entry;
     char byte = 0;
     EXPECT_CHECK_FAILURE(entry.Read(&byte, 1), "m_zipFile != NULL", L"10304");
@@ -233,7 +218,7 @@ TEST(ZipFileDamageTest, CrcMismatchSurfacesAtClose)
     const std::string data = ReadAll(*entry);
     EXPECT_EQ(SourceFile("readme.txt").size(), data.size());
     EXPECT_NE(SourceFile("readme.txt"), data);
-    EXPECT_ZIP_FAILURE(entry->Close(), L"Zip CRC error", 1000010059, L"crc.zip",
+    ExpectZipFailure([&] { entry->Close(); }, L"Zip CRC error", 1000010059, L"crc.zip",
                        L"unzCloseCurrentFile", -105, 10314);
     EXPECT_EQ(SourceFile("repeat.txt"), ReadAll(*zip.OpenFile(L"repeat.txt")));
 }
@@ -245,14 +230,14 @@ TEST(ZipFileDamageTest, DamagedDataAndHeader)
     ZipFile deflate;
     deflate.Open(L"deflate.zip", MemoryOf("zip/bad-deflate.zip"));
     std::unique_ptr<Stream> entry = deflate.OpenFile(L"repeat.txt");
-    EXPECT_ZIP_FAILURE(ReadAll(*entry), kUnexpected, kUnexpectedId, L"deflate.zip",
+    ExpectZipFailure([&] { ReadAll(*entry); }, kUnexpected, kUnexpectedId, L"deflate.zip",
                        L"unzReadCurrentFile", -3, 10312);
 
     ZipFile zip;
     zip.Open(L"header.zip", MemoryOf("zip/bad-local-header.zip"));
-    EXPECT_ZIP_FAILURE(zip.GetFileNames(), L"Zip format error", 1000010058, L"header.zip",
+    ExpectZipFailure([&] { zip.GetFileNames(); }, L"Zip format error", 1000010058, L"header.zip",
                        L"unzOpenCurrentFile", -103, 10296);
-    EXPECT_ZIP_FAILURE(zip.OpenFile(L"repeat.txt"), L"Zip format error", 1000010058,
+    ExpectZipFailure([&] { zip.OpenFile(L"repeat.txt"); }, L"Zip format error", 1000010058,
                        L"header.zip", L"unzOpenCurrentFile", -103, 10321);
     EXPECT_EQ(SourceFile("readme.txt"), ReadAll(*zip.OpenFile(L"readme.txt")));
 }
@@ -302,22 +287,19 @@ TEST(ZipFileStreamFailureTest, OtherFailures)
     ZipFile zip;
     auto stream = MemoryOf("zip/infozip.zip");
     stream->FailAfter(0, ProbeStream::Failure::StdException);
-    try {
-        zip.Open(L"failing.zip", std::move(stream));
-        ADD_FAILURE() << "Open succeeded";
-    } catch (const Exception& error) {
-        EXPECT_EQ(L"std::exception in OstrelInstallEngine::ZipFile::read_file_func: disk on fire",
-                  error.GetEnglishMessage());
-        EXPECT_EQ(L"10284", error.GetErrorCode());
-    }
+    auto error = OstrelTest::CatchEngineFailure([&] { zip.Open(L"f.zip", std::move(stream)); });
+    ASSERT_NE(nullptr, error);
+    EXPECT_EQ(L"std::exception in OstrelInstallEngine::ZipFile::read_file_func: disk on fire",
+              error->GetEnglishMessage());
+    EXPECT_EQ(L"10284", error->GetErrorCode());
 
     auto good = MemoryOf("zip/infozip.zip");
     ProbeStream* archive = good.get();
     zip.Open(L"failing.zip", std::move(good));
     std::unique_ptr<Stream> entry = zip.OpenFile(L"repeat.txt");
     archive->FailAfter(100, ProbeStream::Failure::Win32);
-    EXPECT_ZIP_FAILURE(ReadAll(*entry), L"Minizip or wrapper internal error", 1000010057,
-                       L"failing.zip", L"unzReadCurrentFile", -1, 10312);
+    ExpectZipFailure([&] { ReadAll(*entry); }, L"Minizip or wrapper internal error", 1000010057,
+                     L"failing.zip", L"unzReadCurrentFile", -1, 10312);
 }
 
 // Open refuses a second archive and deletes its stream; Close of a closed
@@ -340,12 +322,8 @@ TEST(ZipFileLifecycleTest, OpenTwiceAndCloseTwice)
 template <typename Action>
 std::wstring FailureCode(Action action)
 {
-    try {
-        action();
-    } catch (const Exception& error) {
-        return error.GetErrorCode();
-    }
-    return L"";
+    auto error = OstrelTest::CatchEngineFailure(action);
+    return error == nullptr ? L"" : error->GetErrorCode();
 }
 
 // Every file of the package folder comes back byte-exact through the
@@ -381,16 +359,9 @@ TEST(ZipFilePackageTest, ServesTheEmbeddedPackage)
         }
     }
 
-    try {
-        package.OpenFile("NoSuchScript.lua");
-        ADD_FAILURE() << "a missing file opened";
-    } catch (const MiniZipException& error) {
-        EXPECT_EQ(L"Minizip unexpected error in \"Uninstall.zip\" while calling "
-                  L"\"unzLocateFile\" (unzLocateFile returned -100)",
-                  error.GetEnglishMessage());
-        EXPECT_EQ(L"10295:-100", error.GetErrorCode());
-        EXPECT_EQ(L"Unable to expand archive \"Uninstall.zip\"", error.GetLocalizedSummary());
-    }
+    ExpectZipFailure([&] { package.OpenFile("NoSuchScript.lua"); }, kUnexpected, kUnexpectedId,
+                     L"Uninstall.zip", L"unzLocateFile", -100, 10295);
+    EXPECT_EQ(L"10295:-100", FailureCode([&] { package.OpenFile("NoSuchScript.lua"); }));
     zipPackage.Close();
     EXPECT_EQ(L"10300", FailureCode([&] { package.OpenFile("Uninstall.lua"); }));
 }
