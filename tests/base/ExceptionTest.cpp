@@ -53,22 +53,30 @@ TEST(CheckTest, FailedCheckTexts)
         DWORD error;  // 0: none attached
         std::wstring code;
     } cases[] = {
-        {[&](int& line) { line = __LINE__; OSTREL_CHECK(1 + 1 == three, 10999); }, L"1 + 1 == three", 0,
-         L"10999"},
+        {[&](int& line) { line = __LINE__; OSTREL_CHECK(1 + 1 == three, 10999); },
+         L"1 + 1 == three", 0, L"10999"},
         {[](int& line) {
              HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, L"OstrelTests.NoSuchEvent");
              line = __LINE__; OSTREL_CHECK_LAST_ERROR(event != NULL, 10058);
          },
          L"event != NULL", ERROR_FILE_NOT_FOUND, L"10058:00000002"},
-        {[&](int& line) { line = __LINE__; OSTREL_CHECK_ERROR(opened, 10312, ERROR_ACCESS_DENIED); },
+        {[&](int& line) {
+             line = __LINE__; OSTREL_CHECK_ERROR(opened, 10312, ERROR_ACCESS_DENIED);
+         },
          L"opened", ERROR_ACCESS_DENIED, L"10312:00000005"},
-        {[](int& line) { HRESULT hr = E_INVALIDARG; line = __LINE__; OSTREL_CHECK_HRESULT(hr, 10381); },
+        {[](int& line) {
+             HRESULT hr = E_INVALIDARG;
+             line = __LINE__; OSTREL_CHECK_HRESULT(hr, 10381);
+         },
          L"SUCCEEDED(hr)", 0x80070057, L"10381:80070057"},
         {[](int& line) { line = __LINE__; OSTREL_FAIL(10082); }, L"false", 0, L"10082"},
-        {[](int& line) { SetLastError(ERROR_SHARING_VIOLATION); line = __LINE__; OSTREL_FAIL_LAST_ERROR(10319); },
+        {[](int& line) {
+             SetLastError(ERROR_SHARING_VIOLATION);
+             line = __LINE__; OSTREL_FAIL_LAST_ERROR(10319);
+         },
          L"false", ERROR_SHARING_VIOLATION, L"10319:00000020"},
-        {[](int& line) { line = __LINE__; OSTREL_FAIL_ERROR(10081, E_OUTOFMEMORY); }, L"false", 0x8007000E,
-         L"10081:8007000e"},
+        {[](int& line) { line = __LINE__; OSTREL_FAIL_ERROR(10081, E_OUTOFMEMORY); }, L"false",
+         0x8007000E, L"10081:8007000e"},
     };
     for (const auto& c : cases) {
         int line = 0;

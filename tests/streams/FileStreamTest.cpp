@@ -1,10 +1,11 @@
-// The file stream on real files: reads and positions, an empty file, the
-// open failures, the checks of a closed stream, and the sharing it grants;
-// the memory stream over a block it does not own.
+// The file stream on real files and the memory stream: reads and positions,
+// an empty stream, the open failures, the checks of a closed stream, and the
+// sharing a file stream grants.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,7 @@ namespace {
 using OstrelInstallEngine::FileStream;
 using OstrelInstallEngine::GetWin32ErrorTextEnglish;
 using OstrelInstallEngine::MemoryStream;
+using OstrelInstallEngine::Stream;
 using OstrelInstallEngine::GetWin32ErrorTextLocalized;
 using OstrelInstallEngine::Win32Exception;
 using OstrelTest::CatchEngineFailure;
@@ -49,53 +51,60 @@ protected:
     OstrelTest::TempFolder m_folder;
 };
 
-// Reads go through the file, the last one returns the remainder, then 0;
-// positions move the file pointer, the end is accepted, beyond it is 10331;
-// an exact read beyond the end is 10145 from the base.
-TEST_F(FileStreamTest, ReadsAndPositions)
+// The file stream and the memory stream (over a block it does not own) read
+// alike: reads advance, the last one returns the
+// remainder, then 0; every position up to the size is accepted, beyond it is
+// refused (10331, 55); an exact read beyond the end is 10145 from the base;
+// an empty stream is at its end, its only position 0.
+TEST_F(FileStreamTest, FileAndMemoryStreamsReadAlike)
 {
     std::string data;
     for (size_t i = 0; i < 100000; ++i) {
         data += static_cast<char>((i * 13 + 7) % 256);
     }
-    FileStream stream;
-    stream.Open(MakeFile(L"data.bin", data));
-    EXPECT_EQ(100000u, stream.GetSize());
-    EXPECT_FALSE(stream.AtEof());
-    std::string buffer(70000, '\0');
-    ASSERT_EQ(70000u, stream.Read(&buffer[0], 70000));
-    EXPECT_EQ(data.substr(0, 70000), buffer);
-    EXPECT_EQ(70000u, stream.GetPosition());
-    ASSERT_EQ(30000u, stream.Read(&buffer[0], 70000));
-    EXPECT_EQ(data.substr(70000), buffer.substr(0, 30000));
-    EXPECT_TRUE(stream.AtEof());
-    EXPECT_EQ(0u, stream.Read(&buffer[0], 10));
-
-    stream.SetPosition(3);
-    ASSERT_EQ(4u, stream.Read(&buffer[0], 4));
-    EXPECT_EQ(data.substr(3, 4), buffer.substr(0, 4));
-    stream.SetPosition(99990);
-    EXPECT_TRUE(FailsCheck([&] { stream.ReadExact(&buffer[0], 11); }, L"Stream",
-                           L"readSize == size", 10145));
-    stream.SetPosition(100000);
-    EXPECT_TRUE(stream.AtEof());
-    EXPECT_TRUE(FailsCheck([&] { stream.SetPosition(100001); }, L"FileStream",
-                           L"pos <= m_streamSize", 10331));
-    EXPECT_EQ(100000u, stream.GetPosition());
+    for (const std::string& content : {data, std::string()}) {
+        FileStream file;
+        file.Open(MakeFile(L"data.bin", content));
+        MemoryStream memory;
+        memory.SetData(content.data(), static_cast<uint32_t>(content.size()));
+        const struct {
+            Stream& stream;
+            const wchar_t* file;
+            const wchar_t* condition;
+            int code;
+        } streams[] = {{file, L"FileStream", L"pos <= m_streamSize", 10331},
+                       {memory, L"MemoryStream", L"pos <= m_size", 55}};
+        for (const auto& s : streams) {
+            const uint32_t size = static_cast<uint32_t>(content.size());
+            std::string buffer(70000, 'x');
+            EXPECT_EQ(size, s.stream.GetSize());
+            EXPECT_EQ(content.empty(), s.stream.AtEof());
+            const uint32_t first = std::min<uint32_t>(size, 70000);
+            ASSERT_EQ(first, s.stream.Read(&buffer[0], 70000));
+            EXPECT_EQ(content.substr(0, first), buffer.substr(0, first));
+            EXPECT_EQ(first, s.stream.GetPosition());
+            ASSERT_EQ(size - first, s.stream.Read(&buffer[0], 70000));
+            EXPECT_EQ(content.substr(first), buffer.substr(0, size - first));
+            EXPECT_TRUE(s.stream.AtEof());
+            EXPECT_EQ(0u, s.stream.Read(&buffer[0], 10));
+            for (uint32_t beyond : {size + 1, 0xFFFFFFFFu}) {
+                EXPECT_TRUE(FailsCheck([&] { s.stream.SetPosition(beyond); }, s.file,
+                                       s.condition, s.code));
+            }
+            EXPECT_EQ(size, s.stream.GetPosition());
+            s.stream.SetPosition(size / 2);
+            EXPECT_EQ(size == 0, s.stream.AtEof());
+            s.stream.ReadExact(&buffer[0], size / 2);
+            EXPECT_EQ(content.substr(size / 2, size / 2), buffer.substr(0, size / 2));
+            s.stream.SetPosition(size - size / 2);
+            EXPECT_TRUE(FailsCheck([&] { s.stream.ReadExact(&buffer[0], size / 2 + 1); },
+                                   L"Stream", L"readSize == size", 10145));
+        }
+    }
 }
 
-// An empty file opens at its end and accepts position 0 only.
-TEST_F(FileStreamTest, EmptyFile)
-{
-    FileStream empty;
-    empty.Open(MakeFile(L"empty.bin", ""));
-    EXPECT_EQ(0u, empty.GetSize());
-    EXPECT_TRUE(empty.AtEof());
-    empty.SetPosition(0);
-    EXPECT_TRUE(
-        FailsCheck([&] { empty.SetPosition(1); }, L"FileStream", L"pos <= m_streamSize", 10331));
-}
-
+// A missing file is the open failure with the path in all its texts; a
+// missing folder (3) and a folder (5) fail the same way. The stream stays
 // closed, opens another file afterwards, and is opened once (10326).
 TEST_F(FileStreamTest, OpenFailures)
 {
@@ -188,62 +197,6 @@ TEST_F(FileStreamTest, SharingAndRelease)
     EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), ExclusiveWriteOpenError(path));
     base.reset();
     EXPECT_EQ(0u, ExclusiveWriteOpenError(path));
-}
-
-// A new stream is empty and at its end; its only position is 0.
-TEST(MemoryStreamTest, EmptyStream)
-{
-    MemoryStream stream;
-    EXPECT_EQ(0u, stream.GetSize());
-    EXPECT_TRUE(stream.AtEof());
-    char buffer[4] = {'x', 'x', 'x', 'x'};
-    EXPECT_EQ(0u, stream.Read(buffer, sizeof(buffer)));
-    EXPECT_EQ('x', buffer[0]);
-    stream.SetPosition(0);
-    stream.ReadExact(buffer, 0);
-    EXPECT_TRUE(FailsCheck([&] { stream.SetPosition(1); }, L"MemoryStream", L"pos <= m_size", 55));
-}
-
-// Reads advance through the block, the last one returns the remainder, then
-// 0; every position up to the size is accepted, beyond it is 55; an exact
-// read beyond the end is 10145; the block stays the caller's, untouched.
-TEST(MemoryStreamTest, ReadsAndPositions)
-{
-    std::string block = "0123456789abcdefghij";
-    const std::string original = block;
-    MemoryStream stream;
-    stream.SetData(block.data(), static_cast<uint32_t>(block.size()));
-    char buffer[32] = {};
-    ASSERT_EQ(8u, stream.Read(buffer, 8));
-    EXPECT_EQ("01234567", std::string(buffer, 8));
-    EXPECT_FALSE(stream.AtEof());
-    ASSERT_EQ(12u, stream.Read(buffer, 32));
-    EXPECT_EQ("89abcdefghij", std::string(buffer, 12));
-    EXPECT_EQ(20u, stream.GetPosition());
-    EXPECT_TRUE(stream.AtEof());
-    EXPECT_EQ(0u, stream.Read(buffer, 32));
-
-    stream.SetPosition(16);
-    ASSERT_EQ(4u, stream.Read(buffer, 4));
-    EXPECT_EQ("ghij", std::string(buffer, 4));
-    for (uint32_t beyond : {21u, 0xFFFFFFFFu}) {
-        EXPECT_TRUE(FailsCheck([&] { stream.SetPosition(beyond); }, L"MemoryStream",
-                               L"pos <= m_size", 55));
-    }
-    EXPECT_EQ(20u, stream.GetPosition());
-    stream.SetPosition(5);
-    stream.ReadExact(buffer, 15);
-    EXPECT_EQ("56789abcdefghij", std::string(buffer, 15));
-    stream.SetPosition(15);
-    EXPECT_TRUE(FailsCheck([&] { stream.ReadExact(buffer, 6); }, L"Stream", L"readSize == size",
-                           10145));
-    stream.Close();
-    EXPECT_EQ(original, block);
-
-    // New data starts at its beginning.
-    stream.SetData(block.data() + 10, 5);
-    EXPECT_EQ(0u, stream.GetPosition());
-    EXPECT_EQ(5u, stream.GetSize());
 }
 
 }  // namespace

@@ -121,7 +121,7 @@ TEST(ZipFileReadTest, EmptyArchives)
     zip.Open(L"empty.zip", MemoryOf("zip/empty-after-stub.zip"));
     EXPECT_TRUE(zip.GetFileNames().empty());
     ExpectZipFailure([&] { zip.OpenFile(L"anything"); }, kUnexpected, kUnexpectedId, L"empty.zip",
-                       L"unzLocateFile", -100, 10295);
+                     L"unzLocateFile", -100, 10295);
     zip.Close();
     EXPECT_CHECK_FAILURE(zip.Open(L"bare.zip", MemoryOf("zip/empty.zip")), "m_zip != NULL",
                          L"10290");
@@ -129,7 +129,10 @@ TEST(ZipFileReadTest, EmptyArchives)
 
 class ZipFileLookupTest : public testing::Test {
 protected:
-    void SetUp() override { m_zip.Open(L"Lookup Archive.zip", MemoryOf("zip/python-deflated.zip")); }
+    void SetUp() override
+    {
+        m_zip.Open(L"Lookup Archive.zip", MemoryOf("zip/python-deflated.zip"));
+    }
 
     ZipFile m_zip;
 };
@@ -142,9 +145,9 @@ TEST_F(ZipFileLookupTest, Lookup)
     EXPECT_EQ(SourceFile("scripts/main.lua"), ReadAll(*m_zip.OpenFile(L"Scripts\\Main.lua")));
     EXPECT_EQ(SourceFile("caf.txt"), ReadAll(*m_zip.OpenFile(L"caf\u00e9.txt")));
     ExpectZipFailure([&] { m_zip.OpenFile(L"scripts\\missing.lua"); }, kUnexpected, kUnexpectedId,
-                       L"Lookup Archive.zip", L"unzLocateFile", -100, 10295);
+                     L"Lookup Archive.zip", L"unzLocateFile", -100, 10295);
     ExpectZipFailure([&] { m_zip.OpenFile(std::wstring(256, L'n')); }, kUnexpected, kUnexpectedId,
-                       L"Lookup Archive.zip", L"unzLocateFile", -102, 10295);
+                     L"Lookup Archive.zip", L"unzLocateFile", -102, 10295);
     EXPECT_EQ(SourceFile("readme.txt"), ReadAll(*m_zip.OpenFile(L"readme.txt")));
 }
 
@@ -219,7 +222,7 @@ TEST(ZipFileDamageTest, CrcMismatchSurfacesAtClose)
     EXPECT_EQ(SourceFile("readme.txt").size(), data.size());
     EXPECT_NE(SourceFile("readme.txt"), data);
     ExpectZipFailure([&] { entry->Close(); }, L"Zip CRC error", 1000010059, L"crc.zip",
-                       L"unzCloseCurrentFile", -105, 10314);
+                     L"unzCloseCurrentFile", -105, 10314);
     EXPECT_EQ(SourceFile("repeat.txt"), ReadAll(*zip.OpenFile(L"repeat.txt")));
 }
 
@@ -231,14 +234,14 @@ TEST(ZipFileDamageTest, DamagedDataAndHeader)
     deflate.Open(L"deflate.zip", MemoryOf("zip/bad-deflate.zip"));
     std::unique_ptr<Stream> entry = deflate.OpenFile(L"repeat.txt");
     ExpectZipFailure([&] { ReadAll(*entry); }, kUnexpected, kUnexpectedId, L"deflate.zip",
-                       L"unzReadCurrentFile", -3, 10312);
+                     L"unzReadCurrentFile", -3, 10312);
 
     ZipFile zip;
     zip.Open(L"header.zip", MemoryOf("zip/bad-local-header.zip"));
     ExpectZipFailure([&] { zip.GetFileNames(); }, L"Zip format error", 1000010058, L"header.zip",
-                       L"unzOpenCurrentFile", -103, 10296);
+                     L"unzOpenCurrentFile", -103, 10296);
     ExpectZipFailure([&] { zip.OpenFile(L"repeat.txt"); }, L"Zip format error", 1000010058,
-                       L"header.zip", L"unzOpenCurrentFile", -103, 10321);
+                     L"header.zip", L"unzOpenCurrentFile", -103, 10321);
     EXPECT_EQ(SourceFile("readme.txt"), ReadAll(*zip.OpenFile(L"readme.txt")));
 }
 
