@@ -131,8 +131,12 @@ private:
     std::wstring m_saved;
 };
 
-// A relative path is taken against the current folder; "." and ".." go.
-TEST(CanonicalizePathTest, RelativeAndAbsolute)
+// A relative path is taken against the current folder; "." and ".." go. A
+// relative path too long to combine with the current folder fails (10318);
+// an absolute path too long for the MAX_PATH result fails (10080) and leaves
+// the caller's memory alone; a current folder longer than the 261-character
+// buffer fails (10015) instead of being read unterminated.
+TEST(CanonicalizePathTest, Paths)
 {
     OstrelTest::TempFolder folder;
     CurrentFolderRestorer restorer;
@@ -143,14 +147,7 @@ TEST(CanonicalizePathTest, RelativeAndAbsolute)
     EXPECT_EQ(L"C:\\X\\b", CanonicalizePath(L"C:\\X\\a\\..\\b"));
     EXPECT_EQ(L"C:\\X\\z", CanonicalizePath(L"C:\\X\\.\\y\\..\\z"));
     EXPECT_EQ(L"C:\\X\\y\\", CanonicalizePath(L"C:\\X\\y\\"));
-}
 
-// A relative path too long to combine with the current folder fails
-// (10318); an absolute path too long for the MAX_PATH result fails (10080)
-// and leaves the caller's memory alone; a current folder longer than the
-// 261-character buffer fails (10015) instead of being read unterminated.
-TEST(CanonicalizePathTest, TooLongPaths)
-{
     EXPECT_TRUE(FailsCheck([] { CanonicalizePath(Letters(300)); }, L"Util", L"false", 10318));
     const DWORD error = ERROR_FILENAME_EXCED_RANGE;
     const std::wstring condition =
@@ -164,8 +161,6 @@ TEST(CanonicalizePathTest, TooLongPaths)
     const std::wstring longest = L"C:\\" + Letters(MAX_PATH - 4);
     EXPECT_EQ(longest, CanonicalizePath(longest));
 
-    OstrelTest::TempFolder folder;
-    CurrentFolderRestorer restorer;
     std::wstring deep = folder.Path();
     while (deep.size() <= MAX_PATH + 20) {
         deep += L"\\" + Letters(60);
@@ -179,8 +174,10 @@ TEST(CanonicalizePathTest, TooLongPaths)
 }
 
 // MakeGuidString writes a fresh random GUID as 32 lower-case digits in field
-// order: the version digit 4 starts Data3, the variant starts Data4.
-TEST(GuidTest, MakeGuidString)
+// order: the version digit 4 starts Data3, the variant starts Data4. A braced
+// GUID in either case reads into the same GUID as the platform's parser;
+// without braces, or with fields missing, it is refused (10082).
+TEST(GuidTest, MakeAndRead)
 {
     const std::wstring first = MakeGuidString();
     ASSERT_EQ(32u, first.size());
@@ -188,12 +185,7 @@ TEST(GuidTest, MakeGuidString)
     EXPECT_NE(first, MakeGuidString());
     EXPECT_EQ(L'4', first[12]);
     EXPECT_NE(std::wstring::npos, std::wstring(L"89ab").find(first[16]));
-}
 
-// A braced GUID in either case reads into the same GUID as the platform's
-// parser; without braces, or with fields missing, it is refused (10082).
-TEST(GuidTest, GuidFromString)
-{
     GUID platform;
     ASSERT_EQ(S_OK, CLSIDFromString(L"{6B29FC40-CA47-1067-B31D-00DD010662DA}", &platform));
     EXPECT_TRUE(IsEqualGUID(platform, GuidFromString("{6B29FC40-CA47-1067-B31D-00DD010662DA}")));

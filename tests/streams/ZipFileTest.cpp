@@ -113,20 +113,6 @@ TEST(ZipFileReadTest, ArchivesOfOtherTools)
     }
 }
 
-// An archive without entries lists nothing; minizip refuses one whose end
-// record stands at offset 0, the bare 22-byte form.
-TEST(ZipFileReadTest, EmptyArchives)
-{
-    ZipFile zip;
-    zip.Open(L"empty.zip", MemoryOf("zip/empty-after-stub.zip"));
-    EXPECT_TRUE(zip.GetFileNames().empty());
-    ExpectZipFailure([&] { zip.OpenFile(L"anything"); }, kUnexpected, kUnexpectedId, L"empty.zip",
-                     L"unzLocateFile", -100, 10295);
-    zip.Close();
-    EXPECT_CHECK_FAILURE(zip.Open(L"bare.zip", MemoryOf("zip/empty.zip")), "m_zip != NULL",
-                         L"10290");
-}
-
 class ZipFileLookupTest : public testing::Test {
 protected:
     void SetUp() override
@@ -187,11 +173,14 @@ TEST_F(ZipFileLookupTest, EntryStreams)
     entry.Close();
 }
 
-// Non-zip bytes and a truncated archive fail Open, delete the stream and
-// leave the ZipFile closed, ready for a good archive.
-TEST(ZipFileDamageTest, NotAZipAndTruncatedFailOpen)
+// Non-zip bytes, a truncated archive and the bare 22-byte empty archive
+// (its end record at offset 0) fail Open, delete the stream and leave the
+// ZipFile closed, ready for a good archive; one with the end record after a
+// stub lists nothing. Open refuses a second archive and deletes its stream;
+// Close of a closed archive does nothing.
+TEST(ZipFileOpenTest, RefusedAndEmptyArchives)
 {
-    for (const char* fixture : {"zip/not-a-zip.bin", "zip/truncated.zip"}) {
+    for (const char* fixture : {"zip/not-a-zip.bin", "zip/truncated.zip", "zip/empty.zip"}) {
         SCOPED_TRACE(fixture);
         ZipFile zip;
         bool destroyed = false;
@@ -203,7 +192,19 @@ TEST(ZipFileDamageTest, NotAZipAndTruncatedFailOpen)
         zip.Close();
         zip.Open(L"infozip.zip", MemoryOf("zip/infozip.zip"));
         EXPECT_EQ(6u, zip.GetFileNames().size());
+        destroyed = false;
+        EXPECT_CHECK_FAILURE(zip.Open(L"again.zip", MemoryOf("zip/infozip.zip", &destroyed)),
+                             "!m_inUse && (m_zipStream.get() == NULL)", L"10291");
+        EXPECT_TRUE(destroyed);
+        EXPECT_EQ(6u, zip.GetFileNames().size());
+        zip.Close();
+        zip.Close();
     }
+    ZipFile zip;
+    zip.Open(L"empty.zip", MemoryOf("zip/empty-after-stub.zip"));
+    EXPECT_TRUE(zip.GetFileNames().empty());
+    ExpectZipFailure([&] { zip.OpenFile(L"anything"); }, kUnexpected, kUnexpectedId, L"empty.zip",
+                     L"unzLocateFile", -100, 10295);
 }
 
 // A flipped byte in a stored entry surfaces as a CRC error at Close after a
@@ -227,7 +228,8 @@ TEST(ZipFileDamageTest, CrcMismatchSurfacesAtClose)
 }
 
 // Invalid deflate data fails the read; a damaged local header fails the
-// listing and the open of that entry only.
+// listing and the open of that entry only; names of 1000 bytes or more do
+// not fit the listing's buffer (999 bytes still list).
 TEST(ZipFileDamageTest, DamagedDataAndHeader)
 {
     ZipFile deflate;
@@ -243,13 +245,7 @@ TEST(ZipFileDamageTest, DamagedDataAndHeader)
     ExpectZipFailure([&] { zip.OpenFile(L"repeat.txt"); }, L"Zip format error", 1000010058,
                      L"header.zip", L"unzOpenCurrentFile", -103, 10321);
     EXPECT_EQ(SourceFile("readme.txt"), ReadAll(*zip.OpenFile(L"readme.txt")));
-}
-
-// Names of 1000 bytes or more do not fit the listing's buffer and are
-// refused; 999 bytes still list.
-TEST(ZipFileDamageTest, OverlongEntryNames)
-{
-    ZipFile zip;
+    zip.Close();
     zip.Open(L"names.zip", MemoryOf("zip/name-999.zip"));
     EXPECT_EQ(std::vector<std::wstring>{std::wstring(999, L'n')}, zip.GetFileNames());
     zip.Close();
@@ -303,22 +299,6 @@ TEST(ZipFileStreamFailureTest, OtherFailures)
     archive->FailAfter(100, ProbeStream::Failure::Win32);
     ExpectZipFailure([&] { ReadAll(*entry); }, L"Minizip or wrapper internal error", 1000010057,
                      L"failing.zip", L"unzReadCurrentFile", -1, 10312);
-}
-
-// Open refuses a second archive and deletes its stream; Close of a closed
-// archive does nothing.
-TEST(ZipFileLifecycleTest, OpenTwiceAndCloseTwice)
-{
-    ZipFile zip;
-    zip.Close();
-    zip.Open(L"infozip.zip", MemoryOf("zip/infozip.zip"));
-    bool destroyed = false;
-    EXPECT_CHECK_FAILURE(zip.Open(L"again.zip", MemoryOf("zip/infozip.zip", &destroyed)),
-                         "!m_inUse && (m_zipStream.get() == NULL)", L"10291");
-    EXPECT_TRUE(destroyed);
-    EXPECT_EQ(6u, zip.GetFileNames().size());
-    zip.Close();
-    zip.Close();
 }
 
 // The engine exception's code of an action; empty when it threw none.
