@@ -99,9 +99,9 @@ TEST(TextStreamTest, DecodedLines)
 
 // Malformed text fails its check while the reader is built (first line) or
 // at the line that holds the fault: a lone LF (10067), a lone CR (10066, also
-// UTF-16 read without its mark), nothing to read (10068, 10070), refused
-// marks (UTF-8 10064, UTF-16BE 10063), an odd UTF-16 length (10071), a
-// refill size outside 1-40960 (10014, 10062).
+// UTF-16 read without its mark), nothing (more) to read (10068, 10070: not an
+// empty line), refused marks (UTF-8 10064, UTF-16BE 10063), an odd UTF-16
+// length (10071), a refill size outside 1-40960 (10014, 10062).
 TEST(TextStreamTest, MalformedText)
 {
     const std::wstring lineFeed = L"nextWChar != L'\\n'";
@@ -120,7 +120,9 @@ TEST(TextStreamTest, MalformedText)
         {kMark + Utf16(L"a\r\nb\rc"), 1, afterReturn, L"10066", true},
         {Utf16(L"a\tb\r\nc"), 0, afterReturn, L"10066", false},
         {"", 0, L"!AtEof()", L"10068", false},
+        {"a", 1, L"!AtEof()", L"10068", true},
         {kMark, 0, L"!AtEof()", L"10070", true},
+        {kMark + Utf16(L"a"), 1, L"!AtEof()", L"10070", true},
         {kMark + Utf16(L"ab") + "c", 0, L"!AtEof()", L"10071", true},
         {kMark + Utf16(L"a\r\nb") + "c", 1, L"!AtEof()", L"10071", true},
         {"\xEF\xBB\xBFtext", 0, L"false", L"10064", false},
@@ -148,19 +150,6 @@ TEST(TextStreamTest, MalformedText)
                                L"TextStream", L"bufferMax <= BUFFER_MAX_SIZE", L"10062"));
     EXPECT_TRUE(IsCheckFailure(CatchEngineFailure([] { Reader("abc", 0); }).get(), L"TextStream",
                                L"bufferMax > 0", L"10014"));
-}
-
-// Reading past the end is a failed check, not an empty line.
-TEST(TextStreamTest, ReadLineAtEnd)
-{
-    for (const auto& c : {std::make_pair(std::string("a"), L"10068"),
-                          std::make_pair(kMark + Utf16(L"a"), L"10070")}) {
-        auto reader = Reader(c.first);
-        EXPECT_EQ(L"a", reader->ReadLine());
-        ASSERT_TRUE(reader->AtEof());
-        EXPECT_TRUE(IsCheckFailure(CatchEngineFailure([&] { reader->ReadLine(); }).get(),
-                                   L"TextStream", L"!AtEof()", c.second));
-    }
 }
 
 // A stream that returns less than it was asked for fails the refill (10069).
