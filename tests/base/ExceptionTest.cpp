@@ -1,6 +1,5 @@
-// The exception family: the check macros' exact assertion texts, report
-// texts along chains of causes, the display texts built from the English
-// table, copies and clones, and the texts of a failure of a real system call.
+// The check macros' assertion texts and the exception family: reports along chains of causes,
+// display texts from the English table, copies, clones and rethrown wrappers.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -40,9 +39,8 @@ std::wstring AllTexts(const Exception& e)
            e.GetEnglishDescription();
 }
 
-// Each check names this file, its line and its condition as written; the
-// error variants attach the error's English text and "%d:%08x" as the code
-// text; the unconditional failures use the condition text "false".
+// Each check names this file, line and condition; error variants attach the error's English
+// text and "%d:%08x" as the code text; unconditional failures use the condition "false".
 TEST(CheckTest, FailedCheckTexts)
 {
     const int three = 3;
@@ -135,9 +133,8 @@ TEST(ExceptionReportTest, SingleException)
     EXPECT_STREQ("Caf  ok\x7f (10003)", accented.what());
 }
 
-// Equal codes next to each other along a chain collapse into one; different
-// codes join with " / ". The report names every exception of the chain, one
-// "  -> from" per cause, each with the codes of its own part of the chain.
+// Equal adjacent codes along a chain collapse, others join with " / "; the report names every
+// exception of the chain, one "  -> from" per cause with the codes of its part of the chain.
 TEST(ExceptionReportTest, Chains)
 {
     EXPECT_EQ(L"10003", Generic(L"A", 10003, Generic(L"B", 10003))->GetErrorCodes());
@@ -154,9 +151,8 @@ TEST(ExceptionReportTest, Chains)
     EXPECT_EQ(L"Middle", chain->GetCause()->GetEnglishMessage());
 }
 
-// The display texts come from the English table: 1000010051 around the
-// localized message and 1000010001, 1000010052 around the summary; a failed
-// internal check or a Lua error uses the table's internal-check texts.
+// Display texts come from the English table (1000010051, 1000010001, 1000010052); internal
+// checks and Lua errors use its internal-check texts.
 TEST(ExceptionReportTest, DisplayTexts)
 {
     GenericException e(L"The disk is full.", L"Write failed", L"english", 10077);
@@ -273,9 +269,8 @@ TEST(ExceptionCopyTest, CopiesOwnTheirCause)
     EXPECT_EQ(L"outer (1 / 2)\n  -> from in (2)\n", copy.GetReport());
 }
 
-// Rethrow throws a wrapper whose texts are the original's, caught as an engine
-// exception like any other; a clone of the wrapper is of the wrapped type, so
-// wrappers never nest.
+// Rethrow throws a wrapper with the original's texts, caught like any engine exception; its
+// clone is of the wrapped type, so wrappers never nest.
 TEST(RethrowWrapperExceptionTest, RethrowAndClone)
 {
     Win32Exception original(L"loc", L"sum", L"english", 10008, L"CreateFile", 2,

@@ -1,7 +1,5 @@
-// The localizer and its resources: the built-in English table (RCDATA 103)
-// against its source, string tables written by iconv (UTF-16LE with a
-// byte-order mark) and loaded from files, layering, every malformed line of
-// a table, and the filling of placeholders "%<digit>NAME%".
+// The localizer: the built-in table (RCDATA 103) against its source, iconv-written tables,
+// layering, every malformed line, and the filling of placeholders "%<digit>NAME%".
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -69,9 +67,8 @@ std::map<int, std::wstring> ReadSourceTable()
     return table;
 }
 
-// The table Init read from the program's RCDATA 103 is the source table,
-// entry for entry: 65 ids from 1000010001 to 1000010065. An id no table
-// defined is not an error.
+// The table Init read is the source table entry for entry (65 ids from 1000010001 to
+// 1000010065); an id no table defined is not an error.
 TEST(LocalizerBuiltInTableTest, MatchesSourceTable)
 {
     const std::map<int, std::wstring> source = ReadSourceTable();
@@ -88,12 +85,8 @@ TEST(LocalizerBuiltInTableTest, MatchesSourceTable)
     EXPECT_EQ(L"BAD_STRING: 42", Localizer::Text(42, L"argument"));
 }
 
-// A UTF-16LE table from iconv loads through a file stream: comments, empty
-// and blank-only lines are skipped, further tabs belong to the text, the
-// mark is not part of the first id, and the last line needs no line end. A
-// later table overrides the texts of an earlier one and keeps the rest; the
-// 8-bit form gives the same texts (bytes as U+0000-U+00FF); a table in
-// memory loads the same way.
+// iconv's UTF-16LE and 8-bit tables load from files (comments and blank lines skipped, tabs
+// kept, no final line end needed), later tables override earlier ones, memory loads alike.
 TEST(LocalizerTest, LoadsLayeredTables)
 {
     const struct {
@@ -122,10 +115,8 @@ TEST(LocalizerTest, LoadsLayeredTables)
     EXPECT_EQ(L"", Text(7502));
 }
 
-// A malformed line stops the load there: the entries before it stay, the
-// rest of the table is not read. An id is digits only, a sign is not one; the
-// text reader's failures pass through unchanged, and so does a stream that
-// delivers less than its size (10145).
+// A malformed line stops the load there, keeping the entries before it; the reader's and the
+// stream's failures (a stream shorter than its size: 10145) pass through unchanged.
 TEST(LocalizerTest, MalformedTables)
 {
     const struct {
@@ -207,9 +198,8 @@ TEST(ResourceExtractorTest, BuiltInTableBytes)
     }
 }
 
-// A missing resource fails with the error FindResourceW left; the module
-// given is the one searched (a system library has no RCDATA); the extractor
-// (10057) and the localizer (10034) exist once.
+// A missing resource fails with FindResourceW's error, searched in the module given; the
+// extractor (10057) and the localizer (10034) exist once.
 TEST(ResourceExtractorTest, Failures)
 {
     const DWORD error = ERROR_RESOURCE_NAME_NOT_FOUND;
@@ -240,10 +230,8 @@ TEST(ResourceExtractorTest, Failures)
     EXPECT_EQ(localizer, Localizer::GetInstance());
 }
 
-// The texts of the English table are filled where their placeholders stand;
-// numbers select arguments in any order, one number may be used twice, the
-// name may be empty; arguments are inserted literally, placeholders, percent
-// signs, tabs and line feeds inside them uninterpreted.
+// Placeholders are filled by number in any order, repeatable, names optional; arguments go in
+// literally (placeholders, percent signs, tabs and line feeds uninterpreted).
 TEST(LocalizerUtilTest, Filling)
 {
     EXPECT_EQ(L"Unable to open file \"C:\\a.txt\"",
@@ -279,9 +267,8 @@ TEST(LocalizerUtilTest, ParseFormatTokens)
     EXPECT_TRUE(LocalizerUtil::ParseFormat(L"plain").empty());
 }
 
-// Malformed texts fail their checks: a final "%" (10083), "%" before a
-// non-digit (10084), a placeholder never closed (10085); a number beyond the
-// arguments, or the digit 0, is the library's out-of-range error.
+// A final "%" (10083), "%" before a non-digit (10084) and an unclosed placeholder (10085)
+// fail their checks; a number beyond the arguments, or 0, is out of range.
 TEST(LocalizerUtilTest, MalformedFormats)
 {
     const std::wstring endCondition = L"(i + 1) < format.length()";

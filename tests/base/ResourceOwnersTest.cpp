@@ -1,10 +1,5 @@
-// The owners of system resources give them back on every path. Handle and
-// registry key owners close what they own on destruction, on Set or Receive
-// and on move assignment, as the platform shows: a file opened without
-// sharing can be opened again only once its owner has closed it, a named
-// event vanishes with its last handle, the system refuses a closed key.
-// ComPtr releases its reference, BStr owns a copy of its text,
-// ComInitializer pairs its initialisation with its end.
+// The owners of system resources give them back on every path, as the platform shows: handles,
+// registry keys, COM references, BSTRs and COM initialisation.
 #include <windows.h>
 
 #include <objbase.h>
@@ -57,9 +52,8 @@ bool IsOpenKey(HKEY key)
                             nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
-// Destruction, Set and move assignment close the old file; Set leaves the
-// last error of the new handle's call, an empty owner for a failed open;
-// Release gives the handle up without closing it; Close closes it now.
+// Destruction, Set and move assignment close the old file; Set keeps the new call's last
+// error; Release gives the handle up open; Close closes it now.
 TEST(UniqueHandleTest, FileHandleOwnership)
 {
     OstrelTest::TempFolder folder;
@@ -176,9 +170,8 @@ ULONG References(IUnknown* object)
     return object->Release();
 }
 
-// Each owner holds one reference; copies add one, moves do not, and every
-// owner gives its reference back when it goes (on a system stream object,
-// of which the test holds a reference of its own).
+// Each owner holds one reference of a system stream object; copies add one, moves do not,
+// and every owner gives its reference back when it goes.
 TEST(ComPtrTest, ReferenceCounting)
 {
     IStream* object = nullptr;

@@ -1,6 +1,5 @@
-// The free helpers of Util against the platform: wide formatting with the
-// Microsoft runtime's rules, system error texts, paths, GUIDs, digests, the
-// registry key-path parser and the plain copy of a stream into a file.
+// Util's helpers against the platform: wide formatting, system error texts, paths, GUIDs,
+// digests, registry key paths and the plain copy of a stream into a file.
 #include <windows.h>
 
 #include <objbase.h>
@@ -32,12 +31,8 @@ std::wstring Letters(size_t length)
     return text;
 }
 
-// "%s" is a wide string and "%hs" a narrow one inside a wide format; "%ls" is
-// wide and "%S" narrow, as in the Microsoft runtime, whose Microsoft-named
-// functions in this build follow the same rules. The ISO swprintf with a
-// count does not: mingw-w64 routes it to its own C99 printf even with
-// __USE_MINGW_ANSI_STDIO=0, so there "%s" is narrow; only "%ls" and "%hs"
-// mean the same in both families.
+// "%s" is wide and "%hs" narrow, as in the Microsoft runtime; mingw-w64's ISO swprintf
+// with a count reads "%s" as narrow, so only "%ls" and "%hs" agree in both families.
 TEST(FormatWideTest, MicrosoftStringConversions)
 {
     EXPECT_EQ(L"wide|narrow|wide2|narrow2",
@@ -131,11 +126,8 @@ private:
     std::wstring m_saved;
 };
 
-// A relative path is taken against the current folder; "." and ".." go. A
-// relative path too long to combine with the current folder fails (10318);
-// an absolute path too long for the MAX_PATH result fails (10080) and leaves
-// the caller's memory alone; a current folder longer than the 261-character
-// buffer fails (10015) instead of being read unterminated.
+// Relative paths take the current folder, "." and ".." go; too long to combine (10318), for
+// the result (10080) or a current folder over 261 characters (10015) fail, never overrun.
 TEST(CanonicalizePathTest, Paths)
 {
     OstrelTest::TempFolder folder;
@@ -173,10 +165,8 @@ TEST(CanonicalizePathTest, Paths)
                                condition, L"10015:000000ce"));
 }
 
-// MakeGuidString writes a fresh random GUID as 32 lower-case digits in field
-// order: the version digit 4 starts Data3, the variant starts Data4. A braced
-// GUID in either case reads into the same GUID as the platform's parser;
-// without braces, or with fields missing, it is refused (10082).
+// Fresh GUIDs are 32 lower-case digits of version 4; braced GUIDs read as the platform's
+// parser does; without braces or with fields missing they are refused (10082).
 TEST(GuidTest, MakeAndRead)
 {
     const std::wstring first = MakeGuidString();
@@ -211,9 +201,8 @@ TEST(Md5FromHexTest, Cases)
     }
 }
 
-// A key path splits at the first backslash; the root name matches in any
-// case, and the parsed path opens the key it names. Abbreviations and
-// unknown roots are refused (10078).
+// A key path splits at the first backslash, its root in any case, and opens the key it
+// names; abbreviations and unknown roots are refused (10078).
 TEST(ParseRegKeyPathTest, Forms)
 {
     const struct {
@@ -248,9 +237,8 @@ TEST(ParseRegKeyPathTest, Forms)
     }
 }
 
-// The plain copy writes every byte of the stream, across its 40960-byte
-// blocks; a file that refuses writing gives the write failure with its texts
-// (10077).
+// The plain copy writes every byte across its 40960-byte blocks; a file that refuses
+// writing gives the write failure with its texts (10077).
 TEST(WriteStreamToFilePlainTest, CopiesOrFails)
 {
     OstrelTest::TempFolder folder;

@@ -1,6 +1,5 @@
-// The file stream on real files and the memory stream: reads and positions,
-// an empty stream, the open failures, the checks of a closed stream, and the
-// sharing a file stream grants.
+// The file stream on real files and the memory stream: reads and positions, open failures,
+// the checks of a closed stream, and the sharing a file stream grants.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -51,11 +50,8 @@ protected:
     OstrelTest::TempFolder m_folder;
 };
 
-// The file stream and the memory stream (over a block it does not own) read
-// alike: reads advance, the last one returns the
-// remainder, then 0; every position up to the size is accepted, beyond it is
-// refused (10331, 55); an exact read beyond the end is 10145 from the base;
-// an empty stream is at its end, its only position 0.
+// File and memory streams read alike: remainder then 0, positions up to the size, beyond it
+// refused (10331, 55), exact reads beyond the end 10145; empty ones are at their end.
 TEST_F(FileStreamTest, FileAndMemoryStreamsReadAlike)
 {
     std::string data;
@@ -103,9 +99,8 @@ TEST_F(FileStreamTest, FileAndMemoryStreamsReadAlike)
     }
 }
 
-// A missing file is the open failure with the path in all its texts; a
-// missing folder (3) and a folder (5) fail the same way. The stream stays
-// closed, opens another file afterwards, and is opened once (10326).
+// A missing file, folder (3) or a folder (5) fail to open with the path in every text; the
+// stream stays closed, opens another file afterwards, and is opened once (10326).
 TEST_F(FileStreamTest, OpenFailures)
 {
     const std::wstring missing = m_folder.File(L"missing.bin");

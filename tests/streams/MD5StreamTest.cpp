@@ -1,7 +1,5 @@
-// The engine's own MD5 against the published test suite of RFC 1321 and
-// against Linux md5sum over files around the block and padding boundaries;
-// MD5Stream hashes every byte of its parent exactly once and in order,
-// whatever the reader reads, re-reads or skips, and its checks guard misuse.
+// MD5 against RFC 1321's suite and md5sum; MD5Stream hashes every byte of its parent once
+// and in order, whatever is read, re-read or skipped, and its checks guard misuse.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -39,9 +37,8 @@ std::string Md5Of(const std::string& data)
     return Hex(md5.Final().bytes);
 }
 
-// The seven messages of RFC 1321's test suite give the published digests;
-// finishing leaves the running state alone, so hashing can go on; Init
-// starts over.
+// RFC 1321's seven messages give the published digests; Final leaves the running state
+// alone, Init starts over.
 TEST(Md5Test, RfcTestSuite)
 {
     const std::string digits = "1234567890";
@@ -145,9 +142,8 @@ TEST_F(MD5StreamTest, DigestKeepsPosition)
     EXPECT_EQ(m_expected, Digest());
 }
 
-// Reading 0-99, seeking back to 50 and reading to 150 hashes 100-149 once;
-// seeking forward hashes the gap on the way. Either way the digest is that of
-// the whole data.
+// Bytes read again (0-99, back to 50, on to 150) enter the digest once; seeking forward
+// hashes the gap on the way; the digest is that of the whole data.
 TEST_F(MD5StreamTest, RereadAndSkippedBytesEnterTheDigestOnce)
 {
     std::string buffer(100, '\0');
@@ -190,9 +186,8 @@ TEST(MD5StreamChecksTest, CallsBeforeOpenFail)
     EXPECT_CHECK_FAILURE(stream.GetMD5(), "m_parentStream.get() != NULL", L"10354");
 }
 
-// An open stream refuses a seek beyond the end and a read that would leave a
-// gap after the hashed part; Close keeps the parent, and the stream still
-// answers but cannot be opened again.
+// An open stream refuses a seek beyond the end and a read leaving a gap after the hashed
+// part; Close keeps the parent, which still answers, and the stream never reopens.
 TEST_F(MD5StreamTest, MisuseOfAnOpenStream)
 {
     EXPECT_CHECK_FAILURE(m_stream.SetPosition(static_cast<uint32_t>(m_data.size()) + 1),

@@ -1,6 +1,5 @@
-// Helpers of the stream tests: a stream over bytes of its own that records
-// how it is used and can be told to fail, reading a stream to its end, and
-// the hexadecimal form of a digest.
+// Helpers of the stream tests: a probe stream over bytes of its own that records its use
+// and fails on request, reading a stream to its end, and a digest's hexadecimal form.
 #pragma once
 
 #include <windows.h>

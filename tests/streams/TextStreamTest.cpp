@@ -67,9 +67,8 @@ public:
     }
 };
 
-// UTF-16LE after its mark and single-byte text without it (each byte its
-// character, zero bytes included); a final CR LF adds no empty line, two in a
-// row make one, a CR as the very last character ends the last line.
+// UTF-16LE after its mark, single-byte text without it (zero bytes included); a final CR LF
+// adds no line, two make an empty one, a CR as the very last character ends the last line.
 TEST(TextStreamTest, DecodedLines)
 {
     const struct {
@@ -97,11 +96,8 @@ TEST(TextStreamTest, DecodedLines)
     }
 }
 
-// Malformed text fails its check while the reader is built (first line) or
-// at the line that holds the fault: a lone LF (10067), a lone CR (10066, also
-// UTF-16 read without its mark), nothing (more) to read (10068, 10070: not an
-// empty line), refused marks (UTF-8 10064, UTF-16BE 10063), an odd UTF-16
-// length (10071), a refill size outside 1-40960 (10014, 10062).
+// Faults fail at build or at their line: lone LF (10067) or CR (10066), nothing more to read
+// (10068, 10070), marks (10064, 10063), odd UTF-16 (10071), refill size (10014, 10062).
 TEST(TextStreamTest, MalformedText)
 {
     const std::wstring lineFeed = L"nextWChar != L'\\n'";

@@ -1,7 +1,5 @@
-// XDeltaPatchingStream applies deltas written by Debian's xdelta3 CLI (LZMA,
-// DJW and no secondary compression, with and without a source) exactly,
-// streaming the source in blocks, and reports bad patches and bad sources as
-// the engine's patch failure.
+// XDeltaPatchingStream applies the xdelta3 CLI's deltas (LZMA, DJW, none; with or without a
+// source) exactly, in source blocks, and reports bad patches as the engine's patch failure.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -140,9 +138,8 @@ TEST_F(XDeltaPatchingStreamTest, EmptyPatch)
     EXPECT_EQ(0u, stream.GetPosition());
 }
 
-// A source other than the delta's own fails the window checksum; a short
-// source, bytes that are no delta and a patch cut short (in its header or in
-// a window) fail too instead of ending quietly with part of the target.
+// A wrong or short source, bytes that are no delta and a patch cut short fail (never ending
+// quietly with part of the target).
 TEST_F(XDeltaPatchingStreamTest, BadSourcesAndPatchesFailNamingTheFile)
 {
     const std::string patch = Delta("big-default.vcdiff");
@@ -162,9 +159,8 @@ TEST_F(XDeltaPatchingStreamTest, BadSourcesAndPatchesFailNamingTheFile)
     }
 }
 
-// A source that fails inside the block callback surfaces as the decoder's
-// internal error, its own exception dropped; a failing patch stream passes
-// its exception through unchanged.
+// A source failing in the block callback is the decoder's internal error; a failing patch
+// stream's exception passes through unchanged.
 TEST_F(XDeltaPatchingStreamTest, FailingStreams)
 {
     char buffer[4096];
@@ -189,10 +185,8 @@ TEST_F(XDeltaPatchingStreamTest, FailingStreams)
     }
 }
 
-// Size and seeking are refused even before the first read; misuse of a
-// closed or open stream fails its checks. Closing before the end is no
-// error, the stream opens again and decodes from the start; a stream
-// abandoned half-read cleans up on destruction.
+// Size and seeking are refused, misuse fails its checks; closing early is no error, a reopened
+// stream decodes from the start, and one abandoned half-read cleans up.
 TEST_F(XDeltaPatchingStreamTest, LifecycleAndMisuse)
 {
     ProbeStream source(m_source);

@@ -1,9 +1,5 @@
-// ZipFile reads archives written by independent tools (Info-ZIP, Python's
-// zipfile, CMake's tar) byte-exact, looks entries up the way the engine's
-// scripts name them, and turns damaged data, misuse and failing archive
-// streams into the engine's exceptions with their codes. ZipFilePackage
-// serves the uninstaller's own embedded package, read from the built
-// executable's resource as the uninstaller reads it.
+// ZipFile reads Info-ZIP, Python and CMake archives byte-exact, looks entries up as scripts
+// name them, and reports damage, misuse and failing streams; ZipFilePackage serves our own.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -65,10 +61,8 @@ void ExpectZipFailure(Action action, const std::wstring& kind, int kindId,
 const wchar_t kUnexpected[] = L"Minizip unexpected error";
 const int kUnexpectedId = 1000010056;
 
-// Archives of three independent writers list their entries in
-// central-directory order, folder entries included, and every file entry
-// reads back byte-exact with its size and its end. Python's names are widened
-// byte by byte ("é" becomes U+FFC3 U+FFA9), so that last one cannot be asked for.
+// Each tool's archive lists its entries in order, folders included, each read back exact;
+// Python's names widen byte by byte ("é" is U+FFC3 U+FFA9), so that one cannot be asked for.
 TEST(ZipFileReadTest, ArchivesOfOtherTools)
 {
     const std::vector<std::wstring> python = {L"readme.txt", L"repeat.txt", L"data.bin",
@@ -123,9 +117,8 @@ protected:
     ZipFile m_zip;
 };
 
-// Backslashes match slashes, case is ignored, characters above 127 are
-// dropped; a missing entry or a name minizip refuses is the "unexpected"
-// kind, and the archive stays usable.
+// Backslashes match slashes, case is ignored, characters above 127 dropped; a missing or
+// refused name is the "unexpected" kind, and the archive stays usable.
 TEST_F(ZipFileLookupTest, Lookup)
 {
     EXPECT_EQ(SourceFile("scripts/main.lua"), ReadAll(*m_zip.OpenFile(L"Scripts\\Main.lua")));
@@ -137,11 +130,8 @@ TEST_F(ZipFileLookupTest, Lookup)
     EXPECT_EQ(SourceFile("readme.txt"), ReadAll(*m_zip.OpenFile(L"readme.txt")));
 }
 
-// One entry at a time: a second one fails while the first is open and opens
-// once the first is destroyed; the archive cannot be closed or listed under
-// an open entry. Entries are read forward: SetPosition(0) restarts a
-// half-read entry, the current position is a no-op, anything else is
-// refused. An entry stream checks that it is open.
+// One entry at a time, the archive neither closed nor listed under it; entries read forward
+// (only 0 or the current position); an entry stream checks that it is open.
 TEST_F(ZipFileLookupTest, EntryStreams)
 {
     std::unique_ptr<Stream> first = m_zip.OpenFile(L"repeat.txt");
@@ -173,11 +163,8 @@ TEST_F(ZipFileLookupTest, EntryStreams)
     entry.Close();
 }
 
-// Non-zip bytes, a truncated archive and the bare 22-byte empty archive
-// (its end record at offset 0) fail Open, delete the stream and leave the
-// ZipFile closed, ready for a good archive; one with the end record after a
-// stub lists nothing. Open refuses a second archive and deletes its stream;
-// Close of a closed archive does nothing.
+// Junk, truncated and bare 22-byte archives fail Open, delete the stream and leave the ZipFile
+// reusable, as does a second Open; an end record after a stub lists nothing.
 TEST(ZipFileOpenTest, RefusedAndEmptyArchives)
 {
     for (const char* fixture : {"zip/not-a-zip.bin", "zip/truncated.zip", "zip/empty.zip"}) {
@@ -227,9 +214,8 @@ TEST(ZipFileDamageTest, CrcMismatchSurfacesAtClose)
     EXPECT_EQ(SourceFile("repeat.txt"), ReadAll(*zip.OpenFile(L"repeat.txt")));
 }
 
-// Invalid deflate data fails the read; a damaged local header fails the
-// listing and the open of that entry only; names of 1000 bytes or more do
-// not fit the listing's buffer (999 bytes still list).
+// Bad deflate data fails the read, a damaged local header its listing and entry only; names of
+// 1000 bytes or more do not fit the listing's buffer (999 still list).
 TEST(ZipFileDamageTest, DamagedDataAndHeader)
 {
     ZipFile deflate;
@@ -309,9 +295,8 @@ std::wstring FailureCode(Action action)
     return error == nullptr ? L"" : error->GetErrorCode();
 }
 
-// Every file of the package folder comes back byte-exact through the
-// FilePackage interface, whatever the case of its name; a missing file is the
-// lookup failure naming "Uninstall.zip"; after Close nothing opens.
+// Every file of the embedded package comes back exact in any case of its name; a missing one
+// is the lookup failure naming "Uninstall.zip"; after Close nothing opens.
 TEST(ZipFilePackageTest, ServesTheEmbeddedPackage)
 {
     UniqueModule module(LoadLibraryExW(OstrelTest::HostPath(OSTREL_TEST_UNINSTALLER_EXE).c_str(),
@@ -349,9 +334,8 @@ TEST(ZipFilePackageTest, ServesTheEmbeddedPackage)
     EXPECT_EQ(L"10300", FailureCode([&] { package.OpenFile("Uninstall.lua"); }));
 }
 
-// Narrow names are widened byte by byte: a byte above 127 is dropped by the
-// lookup. Bytes that are no archive fail Open and leave the package closed,
-// ready for a good archive.
+// A narrow name's byte above 127 is dropped by the lookup; junk fails Open and leaves the
+// package ready for a good archive.
 TEST(ZipFilePackageTest, NamesAndFailedOpen)
 {
     ZipFilePackage package;
