@@ -1,32 +1,23 @@
-// The exception family: report texts along chains of causes, the display
-// texts built from the English table, copies and clones, and the texts of a
-// failure of a real system call.
+// The check macros' assertion texts and the exception family: reports along chains of causes,
+// display texts from the English table, copies, clones and rethrown wrappers.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <typeinfo>
 
 #include "EngineFailure.h"
+#include "base/Check.h"
 #include "base/Exceptions.h"
-#include "streams/FileStream.h"
 #include "base/LuaBindingError.h"
-#include "TestSupport.h"
 #include "base/Util.h"
 
 namespace {
 
-using OstrelInstallEngine::Exception;
-using OstrelInstallEngine::FileStream;
-using OstrelInstallEngine::GenericException;
-using OstrelInstallEngine::GetWin32ErrorTextEnglish;
-using OstrelInstallEngine::GetWin32ErrorTextLocalized;
-using OstrelInstallEngine::LuaBindingError;
-using OstrelInstallEngine::LuaException;
-using OstrelInstallEngine::MiniZipException;
-using OstrelInstallEngine::RethrowWrapperException;
-using OstrelInstallEngine::SanityCheckException;
-using OstrelInstallEngine::Win32Exception;
+using namespace OstrelInstallEngine;
 using OstrelTest::CatchEngineFailure;
 
 const wchar_t kInternalCheckMessage[] =
@@ -48,56 +39,120 @@ std::wstring AllTexts(const Exception& e)
            e.GetEnglishDescription();
 }
 
-// Without a cause the reports are the English message and the one code.
+// Each check names this file, line and condition; error variants attach the error's English
+// text and "%d:%08x" as the code text; unconditional failures use the condition "false".
+TEST(CheckTest, FailedCheckTexts)
+{
+    const int three = 3;
+    const bool opened = false;
+    const struct {
+        std::function<void(int&)> fail;  // sets the line of its check
+        std::wstring condition;
+        DWORD error;  // 0: none attached
+        std::wstring code;
+    } cases[] = {
+        {[&](int& line) { line = __LINE__; OSTREL_CHECK(1 + 1 == three, 10999); },
+         L"1 + 1 == three", 0, L"10999"},
+        {[](int& line) {
+             HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, L"OstrelTests.NoSuchEvent");
+             line = __LINE__; OSTREL_CHECK_LAST_ERROR(event != NULL, 10058);
+         },
+         L"event != NULL", ERROR_FILE_NOT_FOUND, L"10058:00000002"},
+        {[&](int& line) {
+             line = __LINE__; OSTREL_CHECK_ERROR(opened, 10312, ERROR_ACCESS_DENIED);
+         },
+         L"opened", ERROR_ACCESS_DENIED, L"10312:00000005"},
+        {[](int& line) {
+             HRESULT hr = E_INVALIDARG;
+             line = __LINE__; OSTREL_CHECK_HRESULT(hr, 10381);
+         },
+         L"SUCCEEDED(hr)", 0x80070057, L"10381:80070057"},
+        {[](int& line) { line = __LINE__; OSTREL_FAIL(10082); }, L"false", 0, L"10082"},
+        {[](int& line) {
+             SetLastError(ERROR_SHARING_VIOLATION);
+             line = __LINE__; OSTREL_FAIL_LAST_ERROR(10319);
+         },
+         L"false", ERROR_SHARING_VIOLATION, L"10319:00000020"},
+        {[](int& line) { line = __LINE__; OSTREL_FAIL_ERROR(10081, E_OUTOFMEMORY); }, L"false",
+         0x8007000E, L"10081:8007000e"},
+    };
+    for (const auto& c : cases) {
+        int line = 0;
+        auto failure = CatchEngineFailure([&] { c.fail(line); });
+        ASSERT_NE(nullptr, failure) << c.code;
+        std::wstring expected = FormatWide(L"Assertion failed (ExceptionTest:%d): %s", line,
+                                           c.condition.c_str());
+        if (c.error != 0) {
+            expected += FormatWide(L"; HRESULT %08x: %s", c.error,
+                                   GetWin32ErrorTextEnglish(c.error).c_str());
+        }
+        EXPECT_NE(nullptr, dynamic_cast<SanityCheckException*>(failure.get()));
+        EXPECT_EQ(c.code, failure->GetErrorCode());
+        EXPECT_EQ(L"Internal check failed", failure->GetLocalizedSummary());
+        EXPECT_EQ(expected, failure->GetEnglishMessage());
+        EXPECT_EQ(std::wstring::npos, failure->GetEnglishMessage().find_first_of(L"\r\n"));
+        EXPECT_EQ(L"Internal check failed (" + c.code + L")", failure->GetDisplaySummary());
+    }
+}
+
+// A check that holds throws nothing and evaluates its condition once.
+TEST(CheckTest, PassingCheck)
+{
+    int evaluations = 0;
+    EXPECT_EQ(nullptr, CatchEngineFailure([&] {
+                  OSTREL_CHECK(++evaluations == 1, 10999);
+                  OSTREL_CHECK_LAST_ERROR(true, 10999);
+                  OSTREL_CHECK_ERROR(true, 10999, ERROR_ACCESS_DENIED);
+                  HRESULT hr = S_FALSE;
+                  OSTREL_CHECK_HRESULT(hr, 10999);
+              }));
+    EXPECT_EQ(1, evaluations);
+}
+
+// Reports name a source file by its base name without directory or extension.
+TEST(CheckTest, SourceFileName)
+{
+    using OstrelInstallEngine::SourceFileName;
+    EXPECT_STREQ("Util", SourceFileName("C:\\src\\OstrelInstallEngine\\Util.cpp"));
+    EXPECT_STREQ("ZipFile", SourceFileName("/work/main/OstrelInstallEngine/ZipFile.cpp"));
+    EXPECT_STREQ("Check", SourceFileName("Check.h"));
+    EXPECT_STREQ("NoExtension", SourceFileName("dir/NoExtension"));
+}
+
+// Without a cause the reports are the English message and the one code;
+// what() drops the characters at or above 128.
 TEST(ExceptionReportTest, SingleException)
 {
     GenericException e(L"Le message", L"Le titre", L"The message", 10232);
-    EXPECT_EQ(L"Le message", e.GetLocalizedMessage());
-    EXPECT_EQ(L"Le titre", e.GetLocalizedSummary());
-    EXPECT_EQ(L"The message", e.GetEnglishMessage());
-    EXPECT_EQ(L"10232", e.GetErrorCode());
-    EXPECT_EQ(L"10232", e.GetErrorCodes());
-    EXPECT_EQ(L"The message (10232)\n", e.GetReport());
-    EXPECT_EQ(L"The message (10232)", e.GetEnglishDescription());
+    EXPECT_EQ(L"Le message|Le titre|10232|The message|Le message (Error code 10232)|"
+              L"Le titre (10232)|10232|The message (10232)\n|The message (10232)",
+              AllTexts(e));
     EXPECT_STREQ("The message (10232)", e.what());
     EXPECT_EQ(nullptr, e.GetCause());
+    GenericException accented(L"m", L"s", L"Caf\u00e9 \u20ac\u00ff ok\u007f", 10003);
+    EXPECT_STREQ("Caf  ok\x7f (10003)", accented.what());
 }
 
-// Equal codes along a chain collapse into one; different codes join with " / ".
-TEST(ExceptionReportTest, ErrorCodesOfChains)
+// Equal adjacent codes along a chain collapse, others join with " / "; the report names every
+// exception of the chain, one "  -> from" per cause with the codes of its part of the chain.
+TEST(ExceptionReportTest, Chains)
 {
     EXPECT_EQ(L"10003", Generic(L"A", 10003, Generic(L"B", 10003))->GetErrorCodes());
     EXPECT_EQ(L"10003 / 10188", Generic(L"A", 10003, Generic(L"B", 10188))->GetErrorCodes());
-    EXPECT_EQ(L"10003", Generic(L"A", 10003, Generic(L"B", 10003, Generic(L"C", 10003)))
-                            ->GetErrorCodes());
     EXPECT_EQ(L"10003 / 10188",
               Generic(L"A", 10003, Generic(L"B", 10003, Generic(L"C", 10188)))->GetErrorCodes());
-    EXPECT_EQ(L"10003 / 10188",
-              Generic(L"A", 10003, Generic(L"B", 10188, Generic(L"C", 10188)))->GetErrorCodes());
-    EXPECT_EQ(L"1 / 2 / 3", Generic(L"A", 1, Generic(L"B", 2, Generic(L"C", 3)))->GetErrorCodes());
     EXPECT_EQ(L"1 / 2 / 1", Generic(L"A", 1, Generic(L"B", 2, Generic(L"C", 1)))->GetErrorCodes());
-}
 
-// The report names every exception of the chain, one "  -> from" per cause,
-// each with the codes of its own part of the chain.
-TEST(ExceptionReportTest, ReportOfChains)
-{
-    auto twoLevels = Generic(L"Outer", 10003, Generic(L"Inner", 10003));
-    EXPECT_EQ(L"Outer (10003)\n  -> from Inner (10003)\n", twoLevels->GetReport());
-    EXPECT_EQ(L"Outer (10003)", twoLevels->GetEnglishDescription());
-
-    auto threeLevels =
-        Generic(L"Outer", 10003, Generic(L"Middle", 10188, Generic(L"Inner", 10188)));
+    auto chain = Generic(L"Outer", 10003, Generic(L"Middle", 10188, Generic(L"Inner", 10188)));
     EXPECT_EQ(L"Outer (10003 / 10188)\n  -> from Middle (10188)\n  -> from Inner (10188)\n",
-              threeLevels->GetReport());
-    EXPECT_EQ(L"Outer (10003 / 10188)", threeLevels->GetEnglishDescription());
-    EXPECT_STREQ("Outer (10003 / 10188)", threeLevels->what());
-    ASSERT_NE(nullptr, threeLevels->GetCause());
-    EXPECT_EQ(L"Middle", threeLevels->GetCause()->GetEnglishMessage());
+              chain->GetReport());
+    EXPECT_EQ(L"Outer (10003 / 10188)", chain->GetEnglishDescription());
+    EXPECT_STREQ("Outer (10003 / 10188)", chain->what());
+    EXPECT_EQ(L"Middle", chain->GetCause()->GetEnglishMessage());
 }
 
-// The display texts come from the English table: 1000010051 around the
-// localized message and 1000010001, 1000010052 around the summary.
+// Display texts come from the English table (1000010051, 1000010001, 1000010052); internal
+// checks and Lua errors use its internal-check texts.
 TEST(ExceptionReportTest, DisplayTexts)
 {
     GenericException e(L"The disk is full.", L"Write failed", L"english", 10077);
@@ -108,54 +163,20 @@ TEST(ExceptionReportTest, DisplayTexts)
     EXPECT_EQ(std::wstring(kInternalCheckMessage) + L" (Error code 10001)",
               check.GetDisplayMessage());
     EXPECT_EQ(L"Internal check failed (10001)", check.GetDisplaySummary());
+    SanityCheckException withError(L"english", L"10058:00000716");
+    EXPECT_EQ(L"Internal check failed (10058:00000716)", withError.GetDisplaySummary());
+
+    LuaException lua(LuaBindingError("[string \"x\"]:1: attempt to call a nil value"), 10094);
+    EXPECT_EQ(std::wstring(kInternalCheckMessage) +
+                  L"|Internal check failed|10094|Lua exception: [string \"x\"]:1: attempt to "
+                  L"call a nil value",
+              lua.GetLocalizedMessage() + L"|" + lua.GetLocalizedSummary() + L"|" +
+                  lua.GetErrorCode() + L"|" + lua.GetEnglishMessage());
 }
 
-// what() is the English description without the characters at or above 128.
-TEST(ExceptionReportTest, WhatDropsNonAsciiCharacters)
-{
-    GenericException e(L"m", L"s", L"Caf\u00e9 \u20ac\u00ff ok\u007f", 10003);
-    EXPECT_STREQ("Caf  ok\x7f (10003)", e.what());
-    EXPECT_EQ(e.what(), e.what());
-}
-
-// A Win32Exception for a real failing call: opening a file that does not
-// exist gives error 2, the system's English text on one line, and the path in
-// both localized texts.
-TEST(Win32ExceptionTest, MissingFileOpenedByFileStream)
-{
-    OstrelTest::TempFolder folder;
-    const std::wstring path = folder.File(L"missing.txt");
-    FileStream stream;
-    auto failure = CatchEngineFailure([&] { stream.Open(path); });
-    ASSERT_NE(nullptr, failure);
-    ASSERT_NE(nullptr, dynamic_cast<Win32Exception*>(failure.get()));
-
-    const std::wstring englishError = GetWin32ErrorTextEnglish(ERROR_FILE_NOT_FOUND);
-    ASSERT_FALSE(englishError.empty());
-    EXPECT_EQ(std::wstring::npos, englishError.find_first_of(L"\r\n"));
-    EXPECT_NE(L'?', englishError[0]);
-
-    EXPECT_EQ(L"10008:00000002", failure->GetErrorCode());
-    EXPECT_EQ(L"Error opening file \"" + path + L"\" (CreateFile returned 00000002: " +
-                  englishError + L")",
-              failure->GetEnglishMessage());
-    EXPECT_EQ(L"Unable to open file \"" + path + L"\"", failure->GetLocalizedSummary());
-    EXPECT_EQ(L"An error occurred while opening the file \"" + path +
-                  L"\". The file may not exist or may be inaccessible, or another program may be "
-                  L"using the file. If you cannot resolve this problem, please contact Brondel "
-                  L"technical support.",
-              failure->GetLocalizedMessage());
-    EXPECT_EQ(failure->GetLocalizedMessage() +
-                  L" (Error code 10008:00000002 (CreateFile returned 00000002: " +
-                  GetWin32ErrorTextLocalized(ERROR_FILE_NOT_FOUND) + L"))",
-              failure->GetDisplayMessage());
-    EXPECT_EQ(L"Unable to open file \"" + path + L"\" (10008:00000002)",
-              failure->GetDisplaySummary());
-    EXPECT_EQ(failure->GetEnglishMessage() + L" (10008:00000002)\n", failure->GetReport());
-}
-
-// The code text carries the error as eight hexadecimal digits.
-TEST(Win32ExceptionTest, CodeTextAndEnglishMessage)
+// A system error is shown as eight hexadecimal digits, a zip library result
+// in signed decimal, each with its own error line.
+TEST(Win32ExceptionTest, CodeTexts)
 {
     Win32Exception e(L"loc", L"sum", L"Error deleting file \"a\"", 10034, L"DeleteFile",
                      ERROR_ACCESS_DENIED);
@@ -164,50 +185,28 @@ TEST(Win32ExceptionTest, CodeTextAndEnglishMessage)
                   GetWin32ErrorTextEnglish(ERROR_ACCESS_DENIED) + L")",
               e.GetEnglishMessage());
     EXPECT_EQ(L"sum (10034:00000005)", e.GetDisplaySummary());
+    EXPECT_EQ(L"10381:80004005",
+              Win32Exception(L"l", L"s", L"e", 10381, L"CoCreateInstance", 0x80004005)
+                  .GetErrorCode());
 
-    Win32Exception hresult(L"loc", L"sum", L"english", 10381, L"CoCreateInstance", 0x80004005);
-    EXPECT_EQ(L"10381:80004005", hresult.GetErrorCode());
-}
-
-// A zip library result is shown in signed decimal, with its own error line.
-TEST(MiniZipExceptionTest, CodeTextAndLines)
-{
-    MiniZipException e(L"The archive is damaged.", L"Unable to expand archive", L"Error reading",
-                       10345, L"unzReadCurrentFile", -3);
-    EXPECT_EQ(L"10345:-3", e.GetErrorCode());
-    EXPECT_EQ(L"Error reading (unzReadCurrentFile returned -3)", e.GetEnglishMessage());
+    MiniZipException zip(L"The archive is damaged.", L"Unable to expand archive",
+                         L"Error reading", 10345, L"unzReadCurrentFile", -3);
+    EXPECT_EQ(L"10345:-3", zip.GetErrorCode());
+    EXPECT_EQ(L"Error reading (unzReadCurrentFile returned -3)", zip.GetEnglishMessage());
     EXPECT_EQ(L"The archive is damaged. (Error code 10345:-3 (unzReadCurrentFile returned -3))",
-              e.GetDisplayMessage());
-    EXPECT_EQ(L"Unable to expand archive (10345:-3)", e.GetDisplaySummary());
-}
-
-// A failed internal check uses the table's internal-check texts.
-TEST(SanityCheckExceptionTest, Constructors)
-{
-    SanityCheckException plain(L"Assertion failed (Util:12): false", 10082);
-    EXPECT_EQ(L"10082", plain.GetErrorCode());
-    EXPECT_EQ(kInternalCheckMessage, plain.GetLocalizedMessage());
-    EXPECT_EQ(L"Internal check failed", plain.GetLocalizedSummary());
-    EXPECT_EQ(L"Assertion failed (Util:12): false", plain.GetEnglishMessage());
-
-    SanityCheckException withError(L"english", L"10058:00000716");
-    EXPECT_EQ(L"10058:00000716", withError.GetErrorCode());
-    EXPECT_EQ(L"Internal check failed (10058:00000716)", withError.GetDisplaySummary());
+              zip.GetDisplayMessage());
+    EXPECT_EQ(L"Unable to expand archive (10345:-3)", zip.GetDisplaySummary());
 }
 
 // An unexpected exception wrapped on its way out keeps the cause's code and
-// names its English message.
+// names its English message, with the internal-check texts.
 TEST(SanityCheckExceptionTest, WrapsCause)
 {
     auto cause = std::make_unique<LuaException>(LuaBindingError("uninstall.lua:3: boom"), 10188);
     SanityCheckException wrapper(std::move(cause));
-    EXPECT_EQ(L"Unexpected exception Lua exception: uninstall.lua:3: boom",
-              wrapper.GetEnglishMessage());
-    EXPECT_EQ(L"10188", wrapper.GetErrorCode());
     EXPECT_EQ(L"10188", wrapper.GetErrorCodes());
     EXPECT_EQ(kInternalCheckMessage, wrapper.GetLocalizedMessage());
     EXPECT_EQ(L"Internal check failed", wrapper.GetLocalizedSummary());
-    ASSERT_NE(nullptr, wrapper.GetCause());
     EXPECT_NE(nullptr, dynamic_cast<const LuaException*>(wrapper.GetCause()));
     EXPECT_EQ(L"Unexpected exception Lua exception: uninstall.lua:3: boom (10188)\n"
               L"  -> from Lua exception: uninstall.lua:3: boom (10188)\n",
@@ -219,18 +218,8 @@ TEST(SanityCheckExceptionTest, WrapsCause)
     EXPECT_EQ(L"10008:00000002", ofWin32.GetErrorCodes());
 }
 
-// The binding's narrow message becomes "Lua exception: %hs".
-TEST(LuaExceptionTest, Texts)
-{
-    LuaException e(LuaBindingError("[string \"x\"]:1: attempt to call a nil value"), 10094);
-    EXPECT_EQ(L"Lua exception: [string \"x\"]:1: attempt to call a nil value",
-              e.GetEnglishMessage());
-    EXPECT_EQ(L"10094", e.GetErrorCode());
-    EXPECT_EQ(kInternalCheckMessage, e.GetLocalizedMessage());
-    EXPECT_EQ(L"Internal check failed", e.GetLocalizedSummary());
-}
-
-// Clone keeps the dynamic type and every text, and deep-copies the cause.
+// Clone keeps the dynamic type and every text, deep-copies the cause, and
+// outlives the original.
 TEST(ExceptionCopyTest, CloneKeepsTypeAndTexts)
 {
     std::unique_ptr<Exception> originals[] = {
@@ -242,34 +231,24 @@ TEST(ExceptionCopyTest, CloneKeepsTypeAndTexts)
                                          Generic(L"cause", 10188)),
         std::make_unique<MiniZipException>(L"l", L"s", L"e", 10345, L"unzOpen2", -103),
     };
-    for (const auto& original : originals) {
+    for (auto& original : originals) {
         std::unique_ptr<Exception> clone = original->Clone();
-        ASSERT_NE(nullptr, clone);
-        EXPECT_NE(original.get(), clone.get());
         EXPECT_EQ(typeid(*original), typeid(*clone));
-        EXPECT_EQ(AllTexts(*original), AllTexts(*clone));
         EXPECT_STREQ(original->what(), clone->what());
-        if (original->GetCause() != nullptr) {
-            ASSERT_NE(nullptr, clone->GetCause());
-            EXPECT_NE(original->GetCause(), clone->GetCause());
-            EXPECT_EQ(AllTexts(*original->GetCause()), AllTexts(*clone->GetCause()));
+        const std::wstring texts = AllTexts(*original);
+        const Exception* cause = original->GetCause();
+        if (cause != nullptr) {
+            EXPECT_NE(cause, clone->GetCause());
+            EXPECT_EQ(AllTexts(*cause), AllTexts(*clone->GetCause()));
         }
+        original.reset();
+        EXPECT_EQ(texts, AllTexts(*clone));
     }
 }
 
-// A clone outlives the original: the cause was copied, not shared.
-TEST(ExceptionCopyTest, CloneOwnsItsCause)
-{
-    auto original = Generic(L"outer", 10003, Generic(L"inner", 10188, Generic(L"deepest", 1)));
-    std::unique_ptr<Exception> clone = original->Clone();
-    original.reset();
-    EXPECT_EQ(L"outer (10003 / 10188 / 1)\n  -> from inner (10188 / 1)\n  -> from deepest (1)\n",
-              clone->GetReport());
-}
-
-// An exception thrown by value is a copy that owns a deep copy of the cause,
-// which survives the destruction of the thrown original.
-TEST(ExceptionCopyTest, ThrownByValueKeepsDeepCopyOfCause)
+// An exception thrown by value, or copied, owns a deep copy of the cause,
+// which survives the destruction of the original.
+TEST(ExceptionCopyTest, CopiesOwnTheirCause)
 {
     bool caught = false;
     try {
@@ -278,7 +257,6 @@ TEST(ExceptionCopyTest, ThrownByValueKeepsDeepCopyOfCause)
         throw original;
     } catch (const Exception& e) {
         caught = true;
-        ASSERT_NE(nullptr, e.GetCause());
         EXPECT_EQ(L"inner", e.GetCause()->GetEnglishMessage());
         EXPECT_EQ(L"10009:00000006 / 10188", e.GetErrorCodes());
         EXPECT_NE(nullptr, dynamic_cast<const Win32Exception*>(&e));
@@ -287,48 +265,35 @@ TEST(ExceptionCopyTest, ThrownByValueKeepsDeepCopyOfCause)
 
     auto source = std::make_unique<GenericException>(L"l", L"s", L"outer", 1, Generic(L"in", 2));
     GenericException copy(*source);
-    EXPECT_NE(source->GetCause(), copy.GetCause());
     source.reset();
-    ASSERT_NE(nullptr, copy.GetCause());
     EXPECT_EQ(L"outer (1 / 2)\n  -> from in (2)\n", copy.GetReport());
 }
 
-// Rethrow throws a wrapper whose texts are the original's; a clone of the
-// wrapper is of the wrapped type, so wrappers never nest.
+// Rethrow throws a wrapper with the original's texts, caught like any engine exception; its
+// clone is of the wrapped type, so wrappers never nest.
 TEST(RethrowWrapperExceptionTest, RethrowAndClone)
 {
     Win32Exception original(L"loc", L"sum", L"english", 10008, L"CreateFile", 2,
                             Generic(L"cause", 10188));
     std::unique_ptr<Exception> clone;
-    bool caught = false;
     try {
         original.Rethrow();
     } catch (const RethrowWrapperException& wrapper) {
-        caught = true;
         EXPECT_EQ(AllTexts(original), AllTexts(wrapper));
-        ASSERT_NE(nullptr, wrapper.GetCause());
         EXPECT_EQ(AllTexts(*original.GetCause()), AllTexts(*wrapper.GetCause()));
         EXPECT_NE(nullptr, dynamic_cast<const Win32Exception*>(&wrapper.GetWrapped()));
         EXPECT_STREQ(std::exception().what(), wrapper.what());
         clone = wrapper.Clone();
     }
-    ASSERT_TRUE(caught);
     ASSERT_NE(nullptr, clone);
-    EXPECT_EQ(nullptr, dynamic_cast<RethrowWrapperException*>(clone.get()));
-    EXPECT_NE(nullptr, dynamic_cast<Win32Exception*>(clone.get()));
+    EXPECT_EQ(typeid(Win32Exception), typeid(*clone));
     EXPECT_EQ(AllTexts(original), AllTexts(*clone));
-
-    // Rethrowing a clone of a wrapper wraps the original type once, not twice.
     try {
         clone->Rethrow();
     } catch (const RethrowWrapperException& wrapper) {
         EXPECT_EQ(nullptr, dynamic_cast<const RethrowWrapperException*>(&wrapper.GetWrapped()));
     }
-}
 
-// A wrapper is caught as an engine exception like any other.
-TEST(RethrowWrapperExceptionTest, CaughtAsException)
-{
     auto stored = Generic(L"stored", 10094);
     auto failure = CatchEngineFailure([&] { stored->Rethrow(); });
     ASSERT_NE(nullptr, failure);

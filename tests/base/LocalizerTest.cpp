@@ -1,23 +1,28 @@
-// The localizer: the built-in English table against its source, string tables
-// written by iconv (UTF-16LE with a byte-order mark) and loaded from files,
-// layering, and every malformed line of a table.
+// The localizer: the built-in table (RCDATA 103) against its source, iconv-written tables,
+// layering, every malformed line, and the filling of placeholders "%<digit>NAME%".
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <map>
 #include <memory>
+#include <sstream>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "EngineFailure.h"
-#include "streams/FileStream.h"
-#include "base/Localizer.h"
-#include "streams/MemoryStream.h"
 #include "TestSupport.h"
+#include "base/Localizer.h"
+#include "base/LocalizerUtil.h"
+#include "base/ResourceExtractor.h"
+#include "base/Util.h"
+#include "streams/FileStream.h"
+#include "streams/MemoryStream.h"
 
 namespace {
 
-using OstrelInstallEngine::FileStream;
-using OstrelInstallEngine::Localizer;
-using OstrelInstallEngine::MemoryStream;
+using namespace OstrelInstallEngine;
 using OstrelTest::CatchEngineFailure;
 using OstrelTest::FailsCheck;
 using OstrelTest::FixturePath;
@@ -27,48 +32,43 @@ std::wstring Text(int id)
     return Localizer::GetInstance()->GetString(id);
 }
 
-void LoadFile(const std::wstring& path)
+void LoadTable(const std::string& name)
 {
     auto stream = std::make_unique<FileStream>();
-    stream->Open(path);
+    stream->Open(FixturePath("strings/" + name));
     Localizer::GetInstance()->Load(std::move(stream));
 }
 
-void LoadTable(const std::string& name)
+// A table in memory; the load reads it whole before the buffer goes.
+void LoadBytes(const std::string& table)
 {
-    LoadFile(FixturePath("strings/" + name));
+    auto stream = std::make_unique<MemoryStream>();
+    stream->SetData(table.data(), static_cast<uint32_t>(table.size()));
+    Localizer::GetInstance()->Load(std::move(stream));
 }
+
+const std::string kSourceTable = OstrelTest::ReadFileBytes(
+    OstrelTest::SourcePath("uninstaller/res/OstrelInstallEngine.en.txt"));
 
 // The source table, read independently: LF-ended lines of "id<TAB>text".
 std::map<int, std::wstring> ReadSourceTable()
 {
-    const std::string bytes = OstrelTest::ReadFileBytes(
-        OstrelTest::SourcePath("uninstaller/res/OstrelInstallEngine.en.txt"));
     std::map<int, std::wstring> table;
-    size_t start = 0;
-    while (start < bytes.size()) {
-        size_t end = bytes.find('\n', start);
-        if (end == std::string::npos) {
-            end = bytes.size();
-        }
-        const std::string line = bytes.substr(start, end - start);
-        start = end + 1;
-        if (line.empty()) {
-            continue;
-        }
+    std::istringstream lines(kSourceTable);
+    for (std::string line; std::getline(lines, line);) {
         const size_t tab = line.find('\t');
-        EXPECT_NE(std::string::npos, tab) << line;
-        std::wstring text;
-        for (char c : line.substr(tab + 1)) {
-            text += static_cast<wchar_t>(static_cast<unsigned char>(c));
+        if (!line.empty() && tab != std::string::npos) {
+            std::wstring& text = table[std::stoi(line.substr(0, tab))];
+            for (unsigned char c : line.substr(tab + 1)) {
+                text += c;
+            }
         }
-        table[std::stoi(line.substr(0, tab))] = text;
     }
     return table;
 }
 
-// The table Init read from the program's RCDATA 103 is the source table,
-// entry for entry: 65 ids from 1000010001 to 1000010065.
+// The table Init read is the source table entry for entry (65 ids from 1000010001 to
+// 1000010065); an id no table defined is not an error.
 TEST(LocalizerBuiltInTableTest, MatchesSourceTable)
 {
     const std::map<int, std::wstring> source = ReadSourceTable();
@@ -78,123 +78,79 @@ TEST(LocalizerBuiltInTableTest, MatchesSourceTable)
     for (const auto& entry : source) {
         EXPECT_EQ(entry.second, Text(entry.first)) << entry.first;
     }
-    EXPECT_EQ(L"BAD_STRING: 1000010066", Text(1000010066));
-    EXPECT_EQ(L"BAD_STRING: 1000010000", Text(1000010000));
-}
-
-// Texts the exception reports are built from, as the English table gives them.
-TEST(LocalizerBuiltInTableTest, ReportTexts)
-{
-    EXPECT_EQ(L"Error code %1ERROR_CODE%", Text(1000010001));
     EXPECT_EQ(L"%1ERROR_MESSAGE% (%2ERROR_CODE%)", Text(1000010051));
-    EXPECT_EQ(L"%1ERROR_SUMMARY% (%2ERROR_CODE%)", Text(1000010052));
-    EXPECT_EQ(L"Unable to open file \"%1FILE_NAME%\"", Text(1000010010));
-}
-
-// An id no table defined is not an error.
-TEST(LocalizerTest, UnknownId)
-{
-    EXPECT_EQ(L"BAD_STRING: 42", Text(42));
-    EXPECT_EQ(L"BAD_STRING: -5", Text(-5));
-    EXPECT_EQ(L"BAD_STRING: 42", Localizer::Text(42));
+    for (int unknown : {1000010066, 1000010000, 42, -5}) {
+        EXPECT_EQ(L"BAD_STRING: " + std::to_wstring(unknown), Text(unknown));
+    }
     EXPECT_EQ(L"BAD_STRING: 42", Localizer::Text(42, L"argument"));
 }
 
-// The localizer exists once (10034).
-TEST(LocalizerTest, SecondInit)
+// iconv's UTF-16LE and 8-bit tables load from files (comments and blank lines skipped, tabs
+// kept, no final line end needed), later tables override earlier ones, memory loads alike.
+TEST(LocalizerTest, LoadsLayeredTables)
 {
-    Localizer* instance = Localizer::GetInstance();
-    EXPECT_TRUE(FailsCheck([] { Localizer::Init(); }, L"Localizer", L"s_instance == NULL", 10034));
-    EXPECT_EQ(instance, Localizer::GetInstance());
-    EXPECT_EQ(L"Internal check failed", Text(1000010003));
-}
-
-// A UTF-16LE table from iconv loads through a file stream: comments, empty
-// and blank-only lines are skipped, further tabs belong to the text, the
-// mark is not part of the first id, and the last line needs no line end.
-TEST(LocalizerTest, LoadsUtf16TableFromFile)
-{
-    LoadTable("layer1.ucs");
-    EXPECT_EQ(L"First text", Text(7001));
-    EXPECT_EQ(L"A\tB", Text(7002));
-    EXPECT_EQ(L"Caf\u00e9 cr\u00e8me", Text(7003));
-    EXPECT_EQ(L"Unable to open \"%1FILE_NAME%\"", Text(7004));
+    const struct {
+        const char* table;
+        std::map<int, std::wstring> texts;
+    } layers[] = {
+        {"layer1.ucs",
+         {{7001, L"First text"}, {7002, L"A\tB"}, {7003, L"Caf\u00e9 cr\u00e8me"},
+          {7004, L"Unable to open \"%1FILE_NAME%\""}, {7005, L"Last line without its line end"},
+          {2147483647, L"Clamped"}, {1000010003, L"Internal check failed"}}},
+        {"layer2.ucs", {{7001, L"Second text"}, {7002, L"A\tB"}, {7006, L"Only in the second"}}},
+        {"layer1.txt",
+         {{7001, L"First text"}, {7002, L"A\tB"}, {7003, L"Caf\u00e9 cr\u00e8me"},
+          {7005, L"Last line without its line end"}, {7006, L"Only in the second"}}},
+    };
+    for (const auto& layer : layers) {
+        LoadTable(layer.table);
+        for (const auto& text : layer.texts) {
+            EXPECT_EQ(text.second, Text(text.first)) << layer.table << " " << text.first;
+        }
+    }
     EXPECT_EQ(L"Unable to open \"C:\\x\"",
               Localizer::GetInstance()->GetFormattedString(7004, L"C:\\x"));
-    EXPECT_EQ(L"Last line without its line end", Text(7005));
-    EXPECT_EQ(L"Clamped", Text(2147483647));
-    EXPECT_EQ(L"Internal check failed", Text(1000010003));
-}
-
-// The 8-bit form of the same table gives the same texts (bytes as U+0000-U+00FF).
-TEST(LocalizerTest, LoadsSingleByteTableFromFile)
-{
-    LoadTable("layer1.txt");
-    EXPECT_EQ(L"A\tB", Text(7002));
-    EXPECT_EQ(L"Caf\u00e9 cr\u00e8me", Text(7003));
-    EXPECT_EQ(L"Last line without its line end", Text(7005));
-}
-
-// A later table overrides the texts of an earlier one and keeps the rest.
-TEST(LocalizerTest, LayeringKeepsLastText)
-{
-    LoadTable("layer1.ucs");
-    LoadTable("layer2.ucs");
-    EXPECT_EQ(L"Second text", Text(7001));
-    EXPECT_EQ(L"A\tB", Text(7002));
-    EXPECT_EQ(L"Only in the second", Text(7006));
-    LoadTable("layer1.txt");
-    EXPECT_EQ(L"First text", Text(7001));
-    EXPECT_EQ(L"Only in the second", Text(7006));
-}
-
-// A table in memory loads the same way; its buffer is the caller's.
-TEST(LocalizerTest, LoadsFromMemory)
-{
-    const std::string table = "7501\tfrom memory\r\n7502\t\r\n";
-    auto stream = std::make_unique<MemoryStream>();
-    stream->SetData(table.data(), static_cast<uint32_t>(table.size()));
-    Localizer::GetInstance()->Load(std::move(stream));
+    LoadBytes("7501\tfrom memory\r\n7502\t\r\n");
     EXPECT_EQ(L"from memory", Text(7501));
     EXPECT_EQ(L"", Text(7502));
 }
 
-// A malformed line stops the load there: the entries before it stay, the
-// rest of the table is not read.
-TEST(LocalizerTest, MalformedLines)
+// A malformed line stops the load there, keeping the entries before it; the reader's and the
+// stream's failures (a stream shorter than its size: 10145) pass through unchanged.
+TEST(LocalizerTest, MalformedTables)
 {
-    EXPECT_TRUE(FailsCheck([] { LoadTable("leading-blank.ucs"); }, L"Localizer",
-                           L"std::iswspace(localeLine[i])", 10031));
-    EXPECT_EQ(L"Before", Text(7101));
-    EXPECT_EQ(L"BAD_STRING: 7102", Text(7102));
-    EXPECT_EQ(L"BAD_STRING: 7103", Text(7103));
-
-    EXPECT_TRUE(
-        FailsCheck([] { LoadTable("letter-in-id.ucs"); }, L"Localizer", L"false", 10030));
-    EXPECT_EQ(L"Before", Text(7201));
-    EXPECT_EQ(L"BAD_STRING: 7203", Text(7203));
-
-    EXPECT_TRUE(FailsCheck([] { LoadTable("no-tab.ucs"); }, L"Localizer", L"false", 10032));
-    EXPECT_EQ(L"Before", Text(7301));
+    const struct {
+        const char* table;
+        const wchar_t* file;
+        const wchar_t* condition;
+        int code;
+        int kept;
+        int lost;
+    } cases[] = {
+        {"leading-blank.ucs", L"Localizer", L"std::iswspace(localeLine[i])", 10031, 7101, 7102},
+        {"letter-in-id.ucs", L"Localizer", L"false", 10030, 7201, 7203},
+        {"no-tab.ucs", L"Localizer", L"false", 10032, 7301, 7303},
+        {"lone-lf.ucs", L"TextStream", L"nextWChar != L'\\n'", 10067, 7401, 7403},
+        {"empty.ucs", L"TextStream", L"!AtEof()", 10070, 0, 0},
+        {"empty.txt", L"TextStream", L"!AtEof()", 10068, 0, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(FailsCheck([&] { LoadTable(c.table); }, c.file, c.condition, c.code));
+        if (c.kept != 0) {
+            EXPECT_EQ(L"Before", Text(c.kept)) << c.table;
+            EXPECT_EQ(L"BAD_STRING: " + std::to_wstring(c.lost), Text(c.lost)) << c.table;
+        }
+    }
     EXPECT_EQ(L"BAD_STRING: 7302", Text(7302));
-    EXPECT_EQ(L"BAD_STRING: 7303", Text(7303));
-}
+    auto missing = CatchEngineFailure([] { LoadTable("no-such-table.ucs"); });
+    ASSERT_NE(nullptr, missing);
+    EXPECT_EQ(L"10008:00000002", missing->GetErrorCode());
 
-// An id is digits only: a sign is not one (10030).
-TEST(LocalizerTest, SignedId)
-{
-    const std::string table = "7601\tkept\r\n-5\tminus\r\n";
-    auto stream = std::make_unique<MemoryStream>();
-    stream->SetData(table.data(), static_cast<uint32_t>(table.size()));
-    EXPECT_TRUE(FailsCheck([&] { Localizer::GetInstance()->Load(std::move(stream)); },
-                           L"Localizer", L"false", 10030));
+    EXPECT_TRUE(FailsCheck([] { LoadBytes("7601\tkept\r\n-5\tminus\r\n"); }, L"Localizer",
+                           L"false", 10030));
     EXPECT_EQ(L"kept", Text(7601));
     EXPECT_EQ(L"BAD_STRING: -5", Text(-5));
-}
 
-// A stream that delivers less than its size fails the exact read (10145).
-TEST(LocalizerTest, ShortStream)
-{
     class OversizedStream : public MemoryStream {
     public:
         uint32_t GetSize() override { return MemoryStream::GetSize() + 1; }
@@ -206,30 +162,6 @@ TEST(LocalizerTest, ShortStream)
                            L"readSize == size", 10145));
     EXPECT_EQ(L"BAD_STRING: 7701", Text(7701));
 }
-
-// The reader's own failures pass through a load unchanged.
-TEST(LocalizerTest, ReaderFailures)
-{
-    EXPECT_TRUE(FailsCheck([] { LoadTable("lone-lf.ucs"); }, L"TextStream",
-                           L"nextWChar != L'\\n'", 10067));
-    EXPECT_EQ(L"Before", Text(7401));
-    EXPECT_EQ(L"BAD_STRING: 7403", Text(7403));
-
-    EXPECT_TRUE(FailsCheck([] { LoadTable("empty.ucs"); }, L"TextStream", L"!AtEof()", 10070));
-    EXPECT_TRUE(FailsCheck([] { LoadTable("empty.txt"); }, L"TextStream", L"!AtEof()", 10068));
-}
-
-// A table that cannot be opened fails with the file stream's open failure.
-TEST(LocalizerTest, MissingTable)
-{
-    auto failure = CatchEngineFailure([] { LoadTable("no-such-table.ucs"); });
-    ASSERT_NE(nullptr, failure);
-    EXPECT_EQ(L"10008:00000002", failure->GetErrorCode());
-}
-
-}  // namespace
-
-namespace {
 
 // A standalone table takes lines one at a time, apart from the process-wide
 // table, and a refused line leaves it as it was.
@@ -244,6 +176,117 @@ TEST(LocalizerTest, StandaloneTableParsesLines)
     EXPECT_FALSE(table->HasString(44));
     EXPECT_EQ(L"answer", table->GetString(42));
     EXPECT_NE(L"answer", Text(42));
+}
+
+// RCDATA 103 is the source table with the CR LF line ends the build gives
+// it, byte for byte, read in place, from this module whether named or not.
+TEST(ResourceExtractorTest, BuiltInTableBytes)
+{
+    std::string withCrLf;
+    for (char c : kSourceTable) {
+        withCrLf += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    for (HMODULE module : {HMODULE(nullptr), GetModuleHandleW(nullptr)}) {
+        std::unique_ptr<Stream> stream =
+            module == nullptr ? ResourceExtractor::GetInstance()->GetResource(103)
+                              : ResourceExtractor::GetInstance()->GetResource(103, module);
+        EXPECT_EQ(0u, stream->GetPosition());
+        std::string bytes(stream->GetSize(), '\0');
+        stream->ReadExact(&bytes[0], static_cast<uint32_t>(bytes.size()));
+        EXPECT_TRUE(stream->AtEof());
+        EXPECT_EQ(withCrLf, bytes);
+    }
+}
+
+// A missing resource fails with FindResourceW's error, searched in the module given; the
+// extractor (10057) and the localizer (10034) exist once.
+TEST(ResourceExtractorTest, Failures)
+{
+    const DWORD error = ERROR_RESOURCE_NAME_NOT_FOUND;
+    auto byName = CatchEngineFailure(
+        [] { ResourceExtractor::GetInstance()->GetResource(L"NO.SUCH.RESOURCE"); });
+    EXPECT_TRUE(OstrelTest::IsCheckFailure(
+        byName.get(), L"ResourceExtractor",
+        FormatWide(L"hResource != NULL; HRESULT %08x: %s", error,
+                   GetWin32ErrorTextEnglish(error).c_str()),
+        FormatWide(L"10058:%08x", error)));
+    auto byId = CatchEngineFailure([] { ResourceExtractor::GetInstance()->GetResource(9999); });
+    ASSERT_NE(nullptr, byId);
+    EXPECT_EQ(L"10058:00000716", byId->GetErrorCode());
+
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto other =
+        CatchEngineFailure([&] { ResourceExtractor::GetInstance()->GetResource(103, kernel); });
+    ASSERT_NE(nullptr, other);
+    EXPECT_EQ(0u, other->GetErrorCode().find(L"10058:"));
+    EXPECT_NE(L"10058:00000000", other->GetErrorCode());
+
+    ResourceExtractor* instance = ResourceExtractor::GetInstance();
+    EXPECT_TRUE(FailsCheck([] { ResourceExtractor::Init(); }, L"ResourceExtractor",
+                           L"s_instance == NULL", 10057));
+    EXPECT_EQ(instance, ResourceExtractor::GetInstance());
+    Localizer* localizer = Localizer::GetInstance();
+    EXPECT_TRUE(FailsCheck([] { Localizer::Init(); }, L"Localizer", L"s_instance == NULL", 10034));
+    EXPECT_EQ(localizer, Localizer::GetInstance());
+}
+
+// Placeholders are filled by number in any order, repeatable, names optional; arguments go in
+// literally (placeholders, percent signs, tabs and line feeds uninterpreted).
+TEST(LocalizerUtilTest, Filling)
+{
+    EXPECT_EQ(L"Unable to open file \"C:\\a.txt\"",
+              Localizer::GetInstance()->GetFormattedString(1000010010, L"C:\\a.txt"));
+    EXPECT_EQ(L"Unable to move file \"a\" to \"b\".",
+              Localizer::Text(1000010018, std::wstring(L"a"), std::wstring(L"b")));
+    EXPECT_EQ(L"Error code 10008:00000002 (CreateFile returned 00000002: File not found.)",
+              LocalizerUtil::FormatString(L"Error code %1ERROR_CODE% (%2WIN32_FUN% returned "
+                                          L"%3WIN32_ERROR_CODE%: %4WIN32_ERROR_DESC%)",
+                                          L"10008:00000002", L"CreateFile", L"00000002",
+                                          L"File not found."));
+    EXPECT_EQ(L"second, first", LocalizerUtil::FormatString(L"%2B%, %1A%", L"first", L"second"));
+    EXPECT_EQ(L"x and [x]", LocalizerUtil::FormatString(L"%1NAME% and [%1%]", L"x"));
+    EXPECT_EQ(L"no placeholder", LocalizerUtil::FormatString(L"no placeholder", L"unused"));
+    EXPECT_EQ(L"a - i", LocalizerUtil::FormatString(L"%1% - %9%", L"a", L"b", L"c", L"d", L"e",
+                                                    L"f", L"g", L"h", L"i"));
+    EXPECT_EQ(L"<%2X%> <b>", LocalizerUtil::FormatString(L"<%1A%> <%2B%>", L"%2X%", L"b"));
+    EXPECT_EQ(L"100% \t\n done", LocalizerUtil::FormatString(L"%1A% done", L"100% \t\n"));
+}
+
+// The tokens give the position, the length and the argument index of every
+// placeholder; the digit 0 selects no argument.
+TEST(LocalizerUtilTest, ParseFormatTokens)
+{
+    const std::vector<FormatToken> tokens = LocalizerUtil::ParseFormat(L"ab%1X%cd%2%%0Z%");
+    ASSERT_EQ(3u, tokens.size());
+    const unsigned expected[3][3] = {{2, 4, 0}, {8, 3, 1}, {11, 4, 0xFFFFFFFFu}};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(expected[i][0], tokens[i].start);
+        EXPECT_EQ(expected[i][1], tokens[i].length);
+        EXPECT_EQ(expected[i][2], tokens[i].index);
+    }
+    EXPECT_TRUE(LocalizerUtil::ParseFormat(L"plain").empty());
+}
+
+// A final "%" (10083), "%" before a non-digit (10084) and an unclosed placeholder (10085)
+// fail their checks; a number beyond the arguments, or 0, is out of range.
+TEST(LocalizerUtilTest, MalformedFormats)
+{
+    const std::wstring endCondition = L"(i + 1) < format.length()";
+    const std::wstring digitCondition = L"(format[i+1] >= L'0') && (format[i+1] <= L'9')";
+    const std::pair<const wchar_t*, std::pair<std::wstring, int>> cases[] = {
+        {L"abc%", {endCondition, 10083}},     {L"%", {endCondition, 10083}},
+        {L"%x%", {digitCondition, 10084}},    {L"100%% sure", {digitCondition, 10084}},
+        {L"%1NAME", {L"!bInToken", 10085}},   {L"a %1A% b %2B", {L"!bInToken", 10085}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(FailsCheck([&] { LocalizerUtil::FormatString(c.first, L"x", L"y"); },
+                               L"LocalizerUtil", c.second.first, c.second.second))
+            << c.first;
+    }
+    EXPECT_THROW(LocalizerUtil::FormatString(L"%2B%", L"only one"), std::out_of_range);
+    EXPECT_THROW(LocalizerUtil::FormatString(L"%0Z%", L"a", L"b"), std::out_of_range);
+    EXPECT_THROW(LocalizerUtil::Substitute(L"%1A%", LocalizerUtil::ParseFormat(L"%1A%"), {}),
+                 std::out_of_range);
 }
 
 }  // namespace

@@ -1,36 +1,31 @@
-// The file stream on real files: reads and positions, an empty file, the
-// open failure, the checks of a closed stream, and the sharing it grants.
+// The file stream on real files and the memory stream: reads and positions, open failures,
+// the checks of a closed stream, and the sharing a file stream grants.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
 #include "EngineFailure.h"
-#include "streams/FileStream.h"
 #include "TestSupport.h"
 #include "base/Util.h"
+#include "streams/FileStream.h"
+#include "streams/MemoryStream.h"
 
 namespace {
 
 using OstrelInstallEngine::FileStream;
 using OstrelInstallEngine::GetWin32ErrorTextEnglish;
+using OstrelInstallEngine::MemoryStream;
+using OstrelInstallEngine::Stream;
+using OstrelInstallEngine::GetWin32ErrorTextLocalized;
 using OstrelInstallEngine::Win32Exception;
 using OstrelTest::CatchEngineFailure;
 using OstrelTest::FailsCheck;
 
-const wchar_t kOpenCheck[] = L"m_fileHandle == INVALID_HANDLE_VALUE";
 const wchar_t kOpenedCheck[] = L"m_fileHandle != INVALID_HANDLE_VALUE";
-
-std::string Pattern(size_t size)
-{
-    std::string bytes;
-    for (size_t i = 0; i < size; ++i) {
-        bytes += static_cast<char>((i * 13 + 7) % 256);
-    }
-    return bytes;
-}
 
 // The error of an open that asks for the file exclusively; 0 when it succeeds.
 DWORD ExclusiveWriteOpenError(const std::wstring& path)
@@ -55,130 +50,97 @@ protected:
     OstrelTest::TempFolder m_folder;
 };
 
-// Reads go through the file; the last one returns the remainder, then 0.
-TEST_F(FileStreamTest, Reads)
+// File and memory streams read alike: remainder then 0, positions up to the size, beyond it
+// refused (10331, 55), exact reads beyond the end 10145; empty ones are at their end.
+TEST_F(FileStreamTest, FileAndMemoryStreamsReadAlike)
 {
-    const std::string data = Pattern(100000);
-    FileStream stream;
-    stream.Open(MakeFile(L"data.bin", data));
-    EXPECT_EQ(100000u, stream.GetSize());
-    EXPECT_EQ(0u, stream.GetPosition());
-    EXPECT_FALSE(stream.AtEof());
-    std::string buffer(70000, '\0');
-    ASSERT_EQ(70000u, stream.Read(&buffer[0], 70000));
-    EXPECT_EQ(data.substr(0, 70000), buffer);
-    EXPECT_EQ(70000u, stream.GetPosition());
-    ASSERT_EQ(30000u, stream.Read(&buffer[0], 70000));
-    EXPECT_EQ(data.substr(70000), buffer.substr(0, 30000));
-    EXPECT_TRUE(stream.AtEof());
-    EXPECT_EQ(0u, stream.Read(&buffer[0], 10));
-    EXPECT_EQ(100000u, stream.GetPosition());
+    std::string data;
+    for (size_t i = 0; i < 100000; ++i) {
+        data += static_cast<char>((i * 13 + 7) % 256);
+    }
+    for (const std::string& content : {data, std::string()}) {
+        FileStream file;
+        file.Open(MakeFile(L"data.bin", content));
+        MemoryStream memory;
+        memory.SetData(content.data(), static_cast<uint32_t>(content.size()));
+        const struct {
+            Stream& stream;
+            const wchar_t* file;
+            const wchar_t* condition;
+            int code;
+        } streams[] = {{file, L"FileStream", L"pos <= m_streamSize", 10331},
+                       {memory, L"MemoryStream", L"pos <= m_size", 55}};
+        for (const auto& s : streams) {
+            const uint32_t size = static_cast<uint32_t>(content.size());
+            std::string buffer(70000, 'x');
+            EXPECT_EQ(size, s.stream.GetSize());
+            EXPECT_EQ(content.empty(), s.stream.AtEof());
+            const uint32_t first = std::min<uint32_t>(size, 70000);
+            ASSERT_EQ(first, s.stream.Read(&buffer[0], 70000));
+            EXPECT_EQ(content.substr(0, first), buffer.substr(0, first));
+            EXPECT_EQ(first, s.stream.GetPosition());
+            ASSERT_EQ(size - first, s.stream.Read(&buffer[0], 70000));
+            EXPECT_EQ(content.substr(first), buffer.substr(0, size - first));
+            EXPECT_TRUE(s.stream.AtEof());
+            EXPECT_EQ(0u, s.stream.Read(&buffer[0], 10));
+            for (uint32_t beyond : {size + 1, 0xFFFFFFFFu}) {
+                EXPECT_TRUE(FailsCheck([&] { s.stream.SetPosition(beyond); }, s.file,
+                                       s.condition, s.code));
+            }
+            EXPECT_EQ(size, s.stream.GetPosition());
+            s.stream.SetPosition(size / 2);
+            EXPECT_EQ(size == 0, s.stream.AtEof());
+            s.stream.ReadExact(&buffer[0], size / 2);
+            EXPECT_EQ(content.substr(size / 2, size / 2), buffer.substr(0, size / 2));
+            s.stream.SetPosition(size - size / 2);
+            EXPECT_TRUE(FailsCheck([&] { s.stream.ReadExact(&buffer[0], size / 2 + 1); },
+                                   L"Stream", L"readSize == size", 10145));
+        }
+    }
 }
 
-// Positions move the file pointer; the end is accepted, beyond it is 10331.
-TEST_F(FileStreamTest, Positions)
-{
-    const std::string data = Pattern(1000);
-    FileStream stream;
-    stream.Open(MakeFile(L"data.bin", data));
-    char buffer[16] = {};
-    stream.SetPosition(990);
-    ASSERT_EQ(10u, stream.Read(buffer, 16));
-    EXPECT_EQ(data.substr(990), std::string(buffer, 10));
-    stream.SetPosition(3);
-    ASSERT_EQ(4u, stream.Read(buffer, 4));
-    EXPECT_EQ(data.substr(3, 4), std::string(buffer, 4));
-    stream.SetPosition(1000);
-    EXPECT_TRUE(stream.AtEof());
-    EXPECT_EQ(0u, stream.Read(buffer, 16));
-    EXPECT_TRUE(FailsCheck([&] { stream.SetPosition(1001); }, L"FileStream",
-                           L"pos <= m_streamSize", 10331));
-    EXPECT_EQ(1000u, stream.GetPosition());
-}
-
-// An exact read beyond the end is 10145 from the base.
-TEST_F(FileStreamTest, ReadExact)
-{
-    FileStream stream;
-    stream.Open(MakeFile(L"data.bin", "abcdef"));
-    char buffer[8] = {};
-    stream.ReadExact(buffer, 4);
-    EXPECT_EQ("abcd", std::string(buffer, 4));
-    EXPECT_TRUE(
-        FailsCheck([&] { stream.ReadExact(buffer, 4); }, L"Stream", L"readSize == size", 10145));
-}
-
-// An empty file opens at its end and accepts position 0 only.
-TEST_F(FileStreamTest, EmptyFile)
-{
-    FileStream stream;
-    stream.Open(MakeFile(L"empty.bin", ""));
-    EXPECT_EQ(0u, stream.GetSize());
-    EXPECT_TRUE(stream.AtEof());
-    char buffer[4] = {};
-    EXPECT_EQ(0u, stream.Read(buffer, 4));
-    stream.SetPosition(0);
-    EXPECT_TRUE(
-        FailsCheck([&] { stream.SetPosition(1); }, L"FileStream", L"pos <= m_streamSize", 10331));
-}
-
-// A file written by a Linux tool reads back as the same bytes.
-TEST_F(FileStreamTest, ReadsFixture)
-{
-    const std::wstring path = OstrelTest::FixturePath("strings/layer1.ucs");
-    const std::string expected = OstrelTest::ReadFileBytes(path);
-    FileStream stream;
-    stream.Open(path);
-    std::string bytes(stream.GetSize(), '\0');
-    stream.ReadExact(&bytes[0], stream.GetSize());
-    EXPECT_EQ(expected, bytes);
-}
-
-// A missing file is the open failure with the path in both localized texts;
-// the stream stays closed and opens another file afterwards.
-TEST_F(FileStreamTest, MissingFile)
+// A missing file, folder (3) or a folder (5) fail to open with the path in every text; the
+// stream stays closed, opens another file afterwards, and is opened once (10326).
+TEST_F(FileStreamTest, OpenFailures)
 {
     const std::wstring missing = m_folder.File(L"missing.bin");
     FileStream stream;
     auto failure = CatchEngineFailure([&] { stream.Open(missing); });
-    ASSERT_NE(nullptr, failure);
     ASSERT_NE(nullptr, dynamic_cast<Win32Exception*>(failure.get()));
     EXPECT_EQ(L"10008:00000002", failure->GetErrorCode());
     EXPECT_EQ(L"Error opening file \"" + missing + L"\" (CreateFile returned 00000002: " +
                   GetWin32ErrorTextEnglish(ERROR_FILE_NOT_FOUND) + L")",
               failure->GetEnglishMessage());
     EXPECT_EQ(L"Unable to open file \"" + missing + L"\"", failure->GetLocalizedSummary());
-    EXPECT_NE(std::wstring::npos, failure->GetLocalizedMessage().find(L"\"" + missing + L"\""));
+    EXPECT_EQ(L"An error occurred while opening the file \"" + missing +
+                  L"\". The file may not exist or may be inaccessible, or another program may be "
+                  L"using the file. If you cannot resolve this problem, please contact Brondel "
+                  L"technical support.",
+              failure->GetLocalizedMessage());
+    EXPECT_EQ(failure->GetLocalizedMessage() +
+                  L" (Error code 10008:00000002 (CreateFile returned 00000002: " +
+                  GetWin32ErrorTextLocalized(ERROR_FILE_NOT_FOUND) + L"))",
+              failure->GetDisplayMessage());
+    EXPECT_EQ(L"Unable to open file \"" + missing + L"\" (10008:00000002)",
+              failure->GetDisplaySummary());
+    EXPECT_EQ(failure->GetEnglishMessage() + L" (10008:00000002)\n", failure->GetReport());
+
+    const std::pair<std::wstring, const wchar_t*> others[] = {
+        {m_folder.File(L"no\\such.bin"), L"10008:00000003"}, {m_folder.Path(), L"10008:00000005"}};
+    for (const auto& other : others) {
+        auto otherFailure = CatchEngineFailure([&] { stream.Open(other.first); });
+        ASSERT_NE(nullptr, otherFailure);
+        EXPECT_EQ(other.second, otherFailure->GetErrorCode());
+        EXPECT_EQ(L"Unable to open file \"" + other.first + L"\"",
+                  otherFailure->GetLocalizedSummary());
+    }
 
     EXPECT_TRUE(FailsCheck([&] { stream.GetSize(); }, L"FileStream", kOpenedCheck, 10328));
-    stream.Open(MakeFile(L"present.bin", "xyz"));
+    const std::wstring present = MakeFile(L"present.bin", "xyz");
+    stream.Open(present);
     EXPECT_EQ(3u, stream.GetSize());
-
-    FileStream inMissingFolder;
-    auto pathFailure =
-        CatchEngineFailure([&] { inMissingFolder.Open(m_folder.File(L"no\\such.bin")); });
-    ASSERT_NE(nullptr, pathFailure);
-    EXPECT_EQ(L"10008:00000003", pathFailure->GetErrorCode());
-}
-
-// A folder is not a file: the system refuses it (error 5) and the stream stays closed.
-TEST_F(FileStreamTest, FolderRefused)
-{
-    FileStream stream;
-    auto failure = CatchEngineFailure([&] { stream.Open(m_folder.Path()); });
-    ASSERT_NE(nullptr, failure);
-    EXPECT_EQ(L"10008:00000005", failure->GetErrorCode());
-    EXPECT_EQ(L"Unable to open file \"" + m_folder.Path() + L"\"", failure->GetLocalizedSummary());
-    EXPECT_TRUE(FailsCheck([&] { stream.AtEof(); }, L"FileStream", kOpenedCheck, 10327));
-}
-
-// A stream is opened once (10326).
-TEST_F(FileStreamTest, OpenTwice)
-{
-    const std::wstring path = MakeFile(L"data.bin", "abc");
-    FileStream stream;
-    stream.Open(path);
-    EXPECT_TRUE(FailsCheck([&] { stream.Open(path); }, L"FileStream", kOpenCheck, 10326));
+    EXPECT_TRUE(FailsCheck([&] { stream.Open(present); }, L"FileStream",
+                           L"m_fileHandle == INVALID_HANDLE_VALUE", 10326));
     EXPECT_EQ(3u, stream.GetSize());
 }
 
@@ -205,7 +167,7 @@ TEST_F(FileStreamTest, ClosedStream)
 }
 
 // While open, others may read the file but not write it; Close and
-// destruction both release it.
+// destruction (through the base class too) release it.
 TEST_F(FileStreamTest, SharingAndRelease)
 {
     const std::wstring path = MakeFile(L"data.bin", "abc");
@@ -216,13 +178,7 @@ TEST_F(FileStreamTest, SharingAndRelease)
                                     OPEN_EXISTING, 0, nullptr);
         EXPECT_NE(INVALID_HANDLE_VALUE, reader);
         CloseHandle(reader);
-        HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                    nullptr);
-        EXPECT_EQ(INVALID_HANDLE_VALUE, writer);
-        EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
         EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), ExclusiveWriteOpenError(path));
-
         stream.Close();
         EXPECT_EQ(0u, ExclusiveWriteOpenError(path));
         stream.Open(path);

@@ -1,97 +1,110 @@
-// MD5Stream hashes every byte of its parent exactly once and in order,
-// whatever the reader reads, re-reads or skips, and its checks guard misuse.
+// MD5 against RFC 1321's suite and md5sum; MD5Stream hashes every byte of its parent once
+// and in order, whatever is read, re-read or skipped, and its checks guard misuse.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <string>
 
-#include "base/Exceptions.h"
-#include "streams/FileStream.h"
-#include "streams/MD5Stream.h"
-#include "streams/MemoryStream.h"
 #include "EngineFailure.h"
+#include "StreamTestHelpers.h"
 #include "TestSupport.h"
+#include "streams/MD5Stream.h"
+#include "streams/Md5.h"
 
 namespace {
 
-using OstrelInstallEngine::Exception;
-using OstrelInstallEngine::FileStream;
 using OstrelInstallEngine::MD5Stream;
+using OstrelInstallEngine::Md5;
 using OstrelInstallEngine::MemoryStream;
-using OstrelInstallEngine::SanityCheckException;
-using OstrelInstallEngine::Stream;
+using OstrelTest::Hex;
+using OstrelTest::ProbeStream;
+using OstrelTest::ReadAll;
 
-std::string Hex(const unsigned char* digest)
+const char kFixture[] = "md5/size-1048579.bin";
+
+// The digest md5sum wrote for the fixture.
+std::string Md5sumDigest()
 {
-    std::string text;
-    for (int i = 0; i < 16; ++i) {
-        char pair[3];
-        std::snprintf(pair, sizeof(pair), "%02x", digest[i]);
-        text += pair;
-    }
-    return text;
+    return OstrelTest::ReadFileBytes(OstrelTest::FixturePath(std::string(kFixture) + ".md5"))
+        .substr(0, 32);
 }
 
-std::string FixtureDigest(const std::string& name)
+std::string Md5Of(const std::string& data)
 {
-    std::string text = OstrelTest::ReadFileBytes(OstrelTest::FixturePath(name + ".md5"));
-    return text.substr(0, 32);
+    Md5 md5;
+    md5.Update(data.data(), data.size());
+    return Hex(md5.Final().bytes);
 }
 
-// A memory stream that counts the bytes read through it; the counter outlives
-// the stream, which the MD5Stream owns.
-class CountingStream : public MemoryStream {
-public:
-    CountingStream(const std::string& data, uint32_t* bytesRead) : m_bytesRead(bytesRead)
-    {
-        SetData(data.data(), static_cast<uint32_t>(data.size()));
+// RFC 1321's seven messages give the published digests; Final leaves the running state
+// alone, Init starts over.
+TEST(Md5Test, RfcTestSuite)
+{
+    const std::string digits = "1234567890";
+    const std::pair<std::string, const char*> cases[] = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"a", "0cc175b9c0f1b6a831c399e269772661"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+         "d174ab98d277d9f5a5611c2c9f419d9f"},
+        {digits + digits + digits + digits + digits + digits + digits + digits,
+         "57edf4a22be3c955ac49da2e2107b67a"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.second, Md5Of(c.first)) << c.first;
     }
-    uint32_t Read(void* buffer, uint32_t size) override
-    {
-        const uint32_t count = MemoryStream::Read(buffer, size);
-        *m_bytesRead += count;
-        return count;
-    }
+    Md5 md5;
+    md5.Update("abc", 3);
+    EXPECT_EQ("900150983cd24fb0d6963f7d28e17f72", Hex(md5.Final().bytes));
+    EXPECT_EQ("900150983cd24fb0d6963f7d28e17f72", Hex(md5.Final().bytes));
+    md5.Update("def", 3);
+    EXPECT_EQ(Md5Of("abcdef"), Hex(md5.Final().bytes));
+    md5.Init();
+    EXPECT_EQ("d41d8cd98f00b204e9800998ecf8427e", Hex(md5.Final().bytes));
+}
 
-private:
-    uint32_t* m_bytesRead;
-};
+// Files of 0, 1, 55, 56, 63, 64, 65 and 1 MiB + 3 bytes hash as md5sum says,
+// whole and in pieces of every size from 1 to 130 bytes.
+TEST(Md5Test, MatchesMd5sumOnFixtureFiles)
+{
+    for (const char* size : {"0", "1", "55", "56", "63", "64", "65", "1048579"}) {
+        const std::string name = std::string("md5/size-") + size + ".bin";
+        const std::string data = OstrelTest::ReadFileBytes(OstrelTest::FixturePath(name));
+        const std::string expected =
+            OstrelTest::ReadFileBytes(OstrelTest::FixturePath(name + ".md5")).substr(0, 32);
+        EXPECT_EQ(expected, Md5Of(data)) << name;
+        for (size_t piece = 1; piece <= 130; piece += data.size() > 1000 ? 43 : 1) {
+            Md5 md5;
+            for (size_t offset = 0; offset < data.size(); offset += piece) {
+                md5.Update(data.data() + offset, std::min(piece, data.size() - offset));
+            }
+            EXPECT_EQ(expected, Hex(md5.Final().bytes)) << name << " in pieces of " << piece;
+        }
+    }
+}
 
 class MD5StreamTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        m_data = OstrelTest::ReadFileBytes(OstrelTest::FixturePath("md5/size-1048579.bin"));
-        m_expected = FixtureDigest("md5/size-1048579.bin");
+        m_data = OstrelTest::ReadFileBytes(OstrelTest::FixturePath(kFixture));
         ASSERT_EQ(1048579u, m_data.size());
-        auto parent = std::make_unique<CountingStream>(m_data, &m_parentBytesRead);
+        auto parent = std::make_unique<ProbeStream>(m_data);
         m_parent = parent.get();
         m_stream.Open(std::move(parent));
     }
 
-    std::string ReadRest(uint32_t chunkSize)
-    {
-        std::string out;
-        std::string chunk(chunkSize, '\0');
-        for (;;) {
-            const uint32_t count = m_stream.Read(&chunk[0], chunkSize);
-            if (count == 0) {
-                return out;
-            }
-            out.append(chunk, 0, count);
-        }
-    }
+    std::string Digest() { return Hex(m_stream.GetMD5()); }
 
+    const std::string m_expected = Md5sumDigest();
     std::string m_data;
-    std::string m_expected;
-    uint32_t m_parentBytesRead = 0;
-    Stream* m_parent = nullptr;
+    ProbeStream* m_parent = nullptr;
     MD5Stream m_stream;
 };
 
-// A failed internal check of MD5Stream with its condition and code.
 #define EXPECT_CHECK_FAILURE(statement, condition, code) \
     EXPECT_CHECK_FAILURE_IN(L"MD5Stream", statement, L"" condition, code)
 
@@ -99,48 +112,39 @@ protected:
 // md5sum's digest; GetMD5 then reads nothing more.
 TEST_F(MD5StreamTest, FrontToBackInAnyChunkSize)
 {
-    const uint32_t chunkSizes[] = {1, 7, 64, 1000, 40960, 2000000};
-    for (uint32_t chunkSize : chunkSizes) {
-        SCOPED_TRACE(chunkSize);
+    for (uint32_t chunkSize : {1u, 7u, 64u, 1000u, 40960u, 2000000u}) {
         m_stream.SetPosition(0);
-        const std::string out = ReadRest(chunkSize);
-        EXPECT_TRUE(out == m_data);
+        EXPECT_TRUE(ReadAll(m_stream, chunkSize) == m_data) << chunkSize;
         EXPECT_TRUE(m_stream.AtEof());
-        if (chunkSize == 1) {
-            const uint32_t before = m_parentBytesRead;
-            EXPECT_EQ(m_expected, Hex(m_stream.GetMD5()));
-            EXPECT_EQ(before, m_parentBytesRead);
-        }
-        EXPECT_EQ(m_expected, Hex(m_stream.GetMD5()));
+        const uint32_t before = m_parent->bytesRead;
+        EXPECT_EQ(m_expected, Digest()) << chunkSize;
+        EXPECT_EQ(before, m_parent->bytesRead);
     }
 }
 
-// GetMD5 on a stream nobody read hashes the whole parent and leaves the
-// position where it was; so it does in the middle of a read.
-TEST_F(MD5StreamTest, DigestWithoutReadingKeepsPosition)
+// GetMD5 before any read or in the middle of one hashes the whole parent and
+// leaves the position where it was.
+TEST_F(MD5StreamTest, DigestKeepsPosition)
 {
-    EXPECT_EQ(m_expected, Hex(m_stream.GetMD5()));
-    EXPECT_EQ(0u, m_stream.GetPosition());
-    EXPECT_EQ(m_data.size(), m_stream.GetSize());
-    EXPECT_FALSE(m_stream.AtEof());
-    EXPECT_TRUE(ReadRest(4096) == m_data);
-    EXPECT_EQ(m_expected, Hex(m_stream.GetMD5()));
-}
+    MD5Stream unread;
+    unread.Open(std::make_unique<ProbeStream>(m_data));
+    EXPECT_EQ(m_expected, Hex(unread.GetMD5()));
+    EXPECT_EQ(0u, unread.GetPosition());
+    EXPECT_EQ(m_data.size(), unread.GetSize());
+    EXPECT_FALSE(unread.AtEof());
+    EXPECT_TRUE(ReadAll(unread) == m_data);
 
-TEST_F(MD5StreamTest, DigestInTheMiddleOfAReadKeepsPosition)
-{
     std::string head(100, '\0');
     m_stream.ReadExact(&head[0], 100);
-    EXPECT_EQ(m_expected, Hex(m_stream.GetMD5()));
+    EXPECT_EQ(m_expected, Digest());
     EXPECT_EQ(100u, m_stream.GetPosition());
-    EXPECT_TRUE(head + ReadRest(5000) == m_data);
-    EXPECT_EQ(m_expected, Hex(m_stream.GetMD5()));
+    EXPECT_TRUE(head + ReadAll(m_stream, 5000) == m_data);
+    EXPECT_EQ(m_expected, Digest());
 }
 
-// Reading 0-99, seeking back to 50 and reading to 150 hashes 100-149 once;
-// seeking forward hashes the gap on the way. Either way the digest is that of
-// the whole data.
-TEST_F(MD5StreamTest, RereadBytesEnterTheDigestOnce)
+// Bytes read again (0-99, back to 50, on to 150) enter the digest once; seeking forward
+// hashes the gap on the way; the digest is that of the whole data.
+TEST_F(MD5StreamTest, RereadAndSkippedBytesEnterTheDigestOnce)
 {
     std::string buffer(100, '\0');
     m_stream.ReadExact(&buffer[0], 100);
@@ -148,56 +152,26 @@ TEST_F(MD5StreamTest, RereadBytesEnterTheDigestOnce)
     m_stream.ReadExact(&buffer[0], 100);
     EXPECT_EQ(150u, m_stream.GetPosition());
     EXPECT_TRUE(buffer == m_data.substr(50, 100));
-    ReadRest(65536);
-    EXPECT_EQ(m_expected, Hex(m_stream.GetMD5()));
-}
-
-TEST_F(MD5StreamTest, SeekingForwardHashesTheGap)
-{
     m_stream.SetPosition(1000);
-    EXPECT_EQ(1000u, m_stream.GetPosition());
-    EXPECT_EQ(1000u, m_parentBytesRead);
-    EXPECT_TRUE(ReadRest(333) == m_data.substr(1000));
-    EXPECT_EQ(m_expected, Hex(m_stream.GetMD5()));
+    EXPECT_EQ(1050u, m_parent->bytesRead);  // 0-99, 50-149 again, then the gap 150-999
+    EXPECT_TRUE(ReadAll(m_stream, 333) == m_data.substr(1000));
+    EXPECT_EQ(m_expected, Digest());
     m_stream.SetPosition(static_cast<uint32_t>(m_data.size()));
     EXPECT_TRUE(m_stream.AtEof());
 }
 
-// A file stream as the parent gives the same digest as md5sum.
-TEST(MD5StreamFileTest, HashesAFileStream)
+// An empty parent gives the digest of empty input.
+TEST(MD5StreamParentTest, EmptyParent)
 {
-    auto file = std::make_unique<FileStream>();
-    file->Open(OstrelTest::FixturePath("md5/size-1048579.bin"));
-    MD5Stream stream;
-    stream.Open(std::move(file));
-    std::string chunk(40960, '\0');
-    while (!stream.AtEof()) {
-        stream.Read(&chunk[0], 40960);
-    }
-    EXPECT_EQ(FixtureDigest("md5/size-1048579.bin"), Hex(stream.GetMD5()));
-}
-
-// A parent of size 0 gives the digest of empty input.
-TEST(MD5StreamEmptyTest, EmptyParent)
-{
-    MD5Stream stream;
-    auto parent = std::make_unique<MemoryStream>();
-    stream.Open(std::move(parent));
+    MD5Stream empty;
+    empty.Open(std::make_unique<MemoryStream>());
     char byte = 0;
-    EXPECT_EQ(0u, stream.Read(&byte, 1));
-    EXPECT_TRUE(stream.AtEof());
-    EXPECT_EQ("d41d8cd98f00b204e9800998ecf8427e", Hex(stream.GetMD5()));
+    EXPECT_EQ(0u, empty.Read(&byte, 1));
+    EXPECT_TRUE(empty.AtEof());
+    EXPECT_EQ("d41d8cd98f00b204e9800998ecf8427e", Hex(empty.GetMD5()));
 }
 
-// Misuse fails its internal checks: a second Open, a null parent, any call
-// before Open, a seek beyond the end, and a read that would leave a gap after
-// the hashed part.
-TEST_F(MD5StreamTest, OpenTwiceFails)
-{
-    EXPECT_CHECK_FAILURE(m_stream.Open(std::make_unique<MemoryStream>()),
-                         "m_parentStream.get() == NULL", L"10342");
-}
-
+// Any call before Open, and a null parent, fail their checks.
 TEST(MD5StreamChecksTest, CallsBeforeOpenFail)
 {
     MD5Stream stream;
@@ -212,24 +186,18 @@ TEST(MD5StreamChecksTest, CallsBeforeOpenFail)
     EXPECT_CHECK_FAILURE(stream.GetMD5(), "m_parentStream.get() != NULL", L"10354");
 }
 
-TEST_F(MD5StreamTest, SeekBeyondTheEndFails)
+// An open stream refuses a seek beyond the end and a read leaving a gap after the hashed
+// part; Close keeps the parent, which still answers, and the stream never reopens.
+TEST_F(MD5StreamTest, MisuseOfAnOpenStream)
 {
     EXPECT_CHECK_FAILURE(m_stream.SetPosition(static_cast<uint32_t>(m_data.size()) + 1),
                          "pos <= m_parentStream->GetSize()", L"10357");
-}
-
-TEST_F(MD5StreamTest, ReadLeavingAGapFails)
-{
     std::string buffer(10, '\0');
     m_stream.ReadExact(&buffer[0], 10);
     m_parent->SetPosition(20);
     EXPECT_CHECK_FAILURE(m_stream.Read(&buffer[0], 10), "startPos <= m_lastMD5Pos", L"10348");
-}
-
-// Close keeps the parent: the stream still answers, and it cannot be opened
-// again.
-TEST_F(MD5StreamTest, CloseKeepsTheParent)
-{
+    EXPECT_CHECK_FAILURE(m_stream.Open(std::make_unique<MemoryStream>()),
+                         "m_parentStream.get() == NULL", L"10342");
     m_stream.Close();
     EXPECT_EQ(m_data.size(), m_stream.GetSize());
     EXPECT_CHECK_FAILURE(m_stream.Open(std::make_unique<MemoryStream>()),

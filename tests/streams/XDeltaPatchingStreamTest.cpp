@@ -1,78 +1,41 @@
-// XDeltaPatchingStream applies deltas written by Debian's xdelta3 CLI (LZMA,
-// DJW and no secondary compression, with and without a source) exactly,
-// streaming the source in blocks, and reports bad patches and bad sources as
-// the engine's patch failure.
+// XDeltaPatchingStream applies the xdelta3 CLI's deltas (LZMA, DJW, none; with or without a
+// source) exactly, in source blocks, and reports bad patches as the engine's patch failure.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 
-#include "base/Exceptions.h"
-#include "streams/FileStream.h"
-#include "base/Localizer.h"
-#include "streams/MemoryStream.h"
 #include "EngineFailure.h"
+#include "StreamTestHelpers.h"
 #include "TestSupport.h"
+#include "base/Exceptions.h"
+#include "base/Localizer.h"
+#include "streams/FileStream.h"
 #include "streams/XDeltaPatchingStream.h"
 
 namespace {
 
-using OstrelInstallEngine::Exception;
-using OstrelInstallEngine::FileStream;
-using OstrelInstallEngine::GenericException;
-using OstrelInstallEngine::Localizer;
-using OstrelInstallEngine::MemoryStream;
-using OstrelInstallEngine::SanityCheckException;
-using OstrelInstallEngine::Stream;
-using OstrelInstallEngine::Win32Exception;
-using OstrelInstallEngine::XDeltaPatchingStream;
+using namespace OstrelInstallEngine;
 using OstrelTest::FixturePath;
+using OstrelTest::ProbeStream;
 using OstrelTest::ReadFileBytes;
 
 const wchar_t kFileName[] = L"C:\\Game\\data.pak";
 
-// A memory stream that records how it is used and can be told to fail.
-class ProbeStream : public MemoryStream {
-public:
-    explicit ProbeStream(std::string data) : m_data(std::move(data))
-    {
-        SetData(m_data.data(), static_cast<uint32_t>(m_data.size()));
-    }
+std::string Delta(const std::string& name)
+{
+    return ReadFileBytes(FixturePath("delta/" + name));
+}
 
-    uint32_t Read(void* buffer, uint32_t size) override
-    {
-        if (m_failReads) {
-            throw Win32Exception(L"localized", L"summary", L"Error reading file \"probe\"", 10006,
-                                 L"ReadFile", ERROR_READ_FAULT);
-        }
-        largestRequest = std::max(largestRequest, size);
-        ++reads;
-        return MemoryStream::Read(buffer, size);
-    }
-    void SetPosition(uint32_t pos) override
-    {
-        ++seeks;
-        MemoryStream::SetPosition(pos);
-    }
-    void FailReads() { m_failReads = true; }
-
-    uint32_t largestRequest = 0;
-    int reads = 0;
-    int seeks = 0;
-
-private:
-    std::string m_data;
-    bool m_failReads = false;
-};
-
+// Reads until the stream says it is at its end: a patch may yield 0 bytes first.
 std::string ReadToEnd(XDeltaPatchingStream& stream, uint32_t chunkSize)
 {
     std::string out;
     std::string chunk(chunkSize, '\0');
     do {
-        const uint32_t count = stream.Read(&chunk[0], chunkSize);
-        out.append(chunk, 0, count);
+        out.append(chunk, 0, stream.Read(&chunk[0], chunkSize));
     } while (!stream.AtEof());
     return out;
 }
@@ -92,8 +55,8 @@ class XDeltaPatchingStreamTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        m_source = ReadFileBytes(FixturePath("delta/big-source.bin"));
-        m_target = ReadFileBytes(FixturePath("delta/big-target.bin"));
+        m_source = Delta("big-source.bin");
+        m_target = Delta("big-target.bin");
         ASSERT_GT(m_target.size(), 10u * 40960u);
     }
 
@@ -101,57 +64,49 @@ protected:
     std::string m_target;
 };
 
-// A failed internal check of XDeltaPatchingStream with its condition and code.
 #define EXPECT_CHECK_FAILURE(statement, condition, code) \
     EXPECT_CHECK_FAILURE_IN(L"XDeltaPatchingStream", statement, L"" condition, code)
 
-// The patch failure of the engine, naming the file.
-void ExpectPatchFailure(const Exception& error, const std::wstring& englishStart)
+// The patch failure of the engine (10104), naming the file.
+void ExpectPatchFailure(const std::function<void()>& action, const std::wstring& englishStart)
 {
-    EXPECT_NE(nullptr, dynamic_cast<const GenericException*>(&error));
-    EXPECT_EQ(L"10104", error.GetErrorCode());
-    const std::wstring message = error.GetEnglishMessage();
-    EXPECT_EQ(0u, message.find(englishStart)) << message;
-    const std::wstring tail = L" while patching \"C:\\Game\\data.pak\"";
-    EXPECT_EQ(tail, message.substr(message.size() - std::min(message.size(), tail.size())));
-    EXPECT_EQ(L"Bad patch or original file \"C:\\Game\\data.pak\"", error.GetLocalizedSummary());
-    EXPECT_EQ(Localizer::Text(1000010046, std::wstring(kFileName)), error.GetLocalizedMessage());
-}
-
-// Every delta the CLI makes from the big source decodes to exactly the
-// target, which is many times the size of one source block.
-TEST_F(XDeltaPatchingStreamTest, CliDeltasDecodeToTheTarget)
-{
-    for (const char* name : {"big-default", "big-9", "big-djw", "big-none", "big-nosource"}) {
-        SCOPED_TRACE(name);
-        const std::string patch = ReadFileBytes(FixturePath(std::string("delta/") + name + ".vcdiff"));
-        EXPECT_TRUE(Patch(m_source, patch, 65536) == m_target);
+    try {
+        action();
+        ADD_FAILURE() << "the patch was accepted";
+    } catch (const Exception& error) {
+        EXPECT_NE(nullptr, dynamic_cast<const GenericException*>(&error));
+        EXPECT_EQ(L"10104", error.GetErrorCode());
+        const std::wstring message = error.GetEnglishMessage();
+        EXPECT_EQ(0u, message.find(englishStart)) << message;
+        const std::wstring tail = L" while patching \"C:\\Game\\data.pak\"";
+        EXPECT_EQ(tail, message.substr(message.size() - std::min(message.size(), tail.size())));
+        EXPECT_EQ(L"Bad patch or original file \"C:\\Game\\data.pak\"",
+                  error.GetLocalizedSummary());
+        EXPECT_EQ(Localizer::Text(1000010046, std::wstring(kFileName)),
+                  error.GetLocalizedMessage());
     }
 }
 
-// The small text delta decodes as well.
-TEST_F(XDeltaPatchingStreamTest, SmallTextDeltaDecodes)
+// Every delta the CLI makes decodes to exactly the target, which is many
+// times one source block, in large reads and byte by byte.
+TEST_F(XDeltaPatchingStreamTest, CliDeltasDecodeToTheTarget)
 {
-    EXPECT_EQ(ReadFileBytes(FixturePath("delta/small-target.txt")),
-              Patch(ReadFileBytes(FixturePath("delta/small-source.txt")),
-                    ReadFileBytes(FixturePath("delta/small-default.vcdiff")), 4096));
-}
-
-// One byte at a time gives the same bytes as large reads.
-TEST_F(XDeltaPatchingStreamTest, ByteByByteGivesTheSameBytes)
-{
-    const std::string patch = ReadFileBytes(FixturePath("delta/big-default.vcdiff"));
-    EXPECT_TRUE(Patch(m_source, patch, 1) == m_target);
+    for (const char* name : {"big-default", "big-9", "big-djw", "big-none", "big-nosource"}) {
+        EXPECT_TRUE(Patch(m_source, Delta(std::string(name) + ".vcdiff"), 65536) == m_target)
+            << name;
+    }
+    EXPECT_TRUE(Patch(m_source, Delta("big-default.vcdiff"), 1) == m_target);
+    EXPECT_EQ(Delta("small-target.txt"),
+              Patch(Delta("small-source.txt"), Delta("small-default.vcdiff"), 4096));
+    EXPECT_EQ("", Patch(m_source, Delta("empty-target.vcdiff"), 100));
 }
 
 // The source is fetched block by block where the delta copies from it and the
-// patch in bounded pieces, with the files on disk as the streams.
+// patch in bounded pieces; files on disk serve as the streams as well.
 TEST_F(XDeltaPatchingStreamTest, StreamsSourceAndPatchInBlocks)
 {
-    FileStream sourceFile;
-    sourceFile.Open(FixturePath("delta/big-source.bin"));
     ProbeStream source(m_source);
-    ProbeStream patch(ReadFileBytes(FixturePath("delta/big-default.vcdiff")));
+    ProbeStream patch(Delta("big-default.vcdiff"));
     XDeltaPatchingStream stream;
     stream.Open(&source, kFileName, &patch);
     EXPECT_TRUE(ReadToEnd(stream, 40960) == m_target);
@@ -160,19 +115,18 @@ TEST_F(XDeltaPatchingStreamTest, StreamsSourceAndPatchInBlocks)
     EXPECT_EQ(XDeltaPatchingStream::kSourceBlockSize, source.largestRequest);
     EXPECT_LE(patch.largestRequest, XDeltaPatchingStream::kPatchBufferSize);
 
-    XDeltaPatchingStream fromFiles;
+    FileStream sourceFile;
+    sourceFile.Open(FixturePath("delta/big-source.bin"));
     FileStream patchFile;
     patchFile.Open(FixturePath("delta/big-9.vcdiff"));
+    XDeltaPatchingStream fromFiles;
     fromFiles.Open(&sourceFile, kFileName, &patchFile);
     EXPECT_TRUE(ReadToEnd(fromFiles, 100000) == m_target);
 }
 
-// An empty target decodes to nothing; an empty patch stream gives a first
-// Read of 0 bytes and the end.
-TEST_F(XDeltaPatchingStreamTest, EmptyTargetAndEmptyPatch)
+// An empty patch stream gives a first Read of 0 bytes and the end.
+TEST_F(XDeltaPatchingStreamTest, EmptyPatch)
 {
-    EXPECT_EQ("", Patch(m_source, ReadFileBytes(FixturePath("delta/empty-target.vcdiff")), 100));
-
     ProbeStream source(m_source);
     MemoryStream emptyPatch;
     XDeltaPatchingStream stream;
@@ -184,96 +138,72 @@ TEST_F(XDeltaPatchingStreamTest, EmptyTargetAndEmptyPatch)
     EXPECT_EQ(0u, stream.GetPosition());
 }
 
-// A delta applied to a source other than its own fails the window checksum;
-// a short source and bytes that are no delta fail too. Each is the patch
-// failure naming the file.
-TEST_F(XDeltaPatchingStreamTest, WrongSourceFailsNamingTheFile)
+// A wrong or short source, bytes that are no delta and a patch cut short fail (never ending
+// quietly with part of the target).
+TEST_F(XDeltaPatchingStreamTest, BadSourcesAndPatchesFailNamingTheFile)
 {
-    const std::string patch = ReadFileBytes(FixturePath("delta/big-default.vcdiff"));
-    try {
-        Patch(ReadFileBytes(FixturePath("delta/big-source-altered.bin")), patch, 65536);
-        ADD_FAILURE() << "the altered source was accepted";
-    } catch (const Exception& error) {
-        ExpectPatchFailure(error, L"XDelta returned unexpected code (-17712: target window "
-                                  L"checksum mismatch) while patching ");
+    const std::string patch = Delta("big-default.vcdiff");
+    const std::string altered = Delta("big-source-altered.bin");
+    ExpectPatchFailure([&] { Patch(altered, patch, 65536); },
+                       L"XDelta returned unexpected code (-17712: target window checksum "
+                       L"mismatch) while patching ");
+    ExpectPatchFailure([&] { Patch(m_source.substr(0, 100000), patch, 65536); },
+                       L"XDelta returned unexpected code (-177");
+    ExpectPatchFailure([&] { Patch(m_source, std::string(5000, 'x'), 65536); },
+                       L"XDelta returned unexpected code (-17712: ");
+    const std::string uncompressed = Delta("big-none.vcdiff");
+    for (size_t length : {size_t(3), uncompressed.size() / 2, uncompressed.size() - 1}) {
+        SCOPED_TRACE(length);
+        ExpectPatchFailure([&] { Patch(m_source, uncompressed.substr(0, length), 65536); },
+                           L"XDelta returned unexpected code (-17712: ");
     }
 }
 
-TEST_F(XDeltaPatchingStreamTest, ShortSourceAndGarbageFail)
+// A source failing in the block callback is the decoder's internal error; a failing patch
+// stream's exception passes through unchanged.
+TEST_F(XDeltaPatchingStreamTest, FailingStreams)
 {
-    const std::string patch = ReadFileBytes(FixturePath("delta/big-default.vcdiff"));
-    try {
-        Patch(m_source.substr(0, 100000), patch, 65536);
-        ADD_FAILURE() << "the short source was accepted";
-    } catch (const Exception& error) {
-        ExpectPatchFailure(error, L"XDelta returned unexpected code (-177");
-    }
-    try {
-        Patch(m_source, std::string(5000, 'x'), 65536);
-        ADD_FAILURE() << "a patch of garbage was accepted";
-    } catch (const Exception& error) {
-        ExpectPatchFailure(error, L"XDelta returned unexpected code (-17712: ");
-    }
-}
-
-// A patch cut short, inside its header or inside a window, fails instead of
-// ending quietly with part of the target.
-TEST_F(XDeltaPatchingStreamTest, TruncatedPatchFails)
-{
-    const std::string patch = ReadFileBytes(FixturePath("delta/big-none.vcdiff"));
-    for (size_t length : {size_t(3), patch.size() / 2, patch.size() - 1}) {
-        try {
-            Patch(m_source, patch.substr(0, length), 65536);
-            ADD_FAILURE() << "a patch cut to " << length << " bytes was accepted";
-        } catch (const Exception& error) {
-            ExpectPatchFailure(error, L"XDelta returned unexpected code (-17712: ");
-        }
-    }
-}
-
-// A source that fails inside the block callback surfaces as the decoder's
-// internal error, its own exception dropped; a failing patch stream passes
-// its exception through unchanged.
-TEST_F(XDeltaPatchingStreamTest, SourceFailureInsideTheCallback)
-{
-    ProbeStream source(m_source);
-    source.FailReads();
-    ProbeStream patch(ReadFileBytes(FixturePath("delta/big-default.vcdiff")));
-    XDeltaPatchingStream stream;
-    stream.Open(&source, kFileName, &patch);
     char buffer[4096];
-    try {
-        stream.Read(buffer, sizeof(buffer));
-        ADD_FAILURE() << "the failing source was not noticed";
-    } catch (const Exception& error) {
-        ExpectPatchFailure(error, L"XDelta returned unexpected code (-17710: ");
-    }
-}
-
-TEST_F(XDeltaPatchingStreamTest, PatchFailurePassesThrough)
-{
-    ProbeStream source(m_source);
-    ProbeStream patch(ReadFileBytes(FixturePath("delta/big-default.vcdiff")));
-    patch.FailReads();
+    ProbeStream failingSource(m_source);
+    failingSource.FailAfter(0, ProbeStream::Failure::Win32, ERROR_READ_FAULT);
+    ProbeStream patch(Delta("big-default.vcdiff"));
     XDeltaPatchingStream stream;
-    stream.Open(&source, kFileName, &patch);
-    char buffer[4096];
+    stream.Open(&failingSource, kFileName, &patch);
+    ExpectPatchFailure([&] { stream.Read(buffer, sizeof(buffer)); },
+                       L"XDelta returned unexpected code (-17710: ");
+
+    ProbeStream source(m_source);
+    ProbeStream failingPatch(Delta("big-default.vcdiff"));
+    failingPatch.FailAfter(0, ProbeStream::Failure::Win32, ERROR_READ_FAULT);
+    XDeltaPatchingStream second;
+    second.Open(&source, kFileName, &failingPatch);
     try {
-        stream.Read(buffer, sizeof(buffer));
+        second.Read(buffer, sizeof(buffer));
         ADD_FAILURE() << "the failing patch was not noticed";
     } catch (const Win32Exception& error) {
         EXPECT_EQ(L"10006:0000001e", error.GetErrorCode());
     }
 }
 
-// Closing before the end is no error, and the stream opens again and decodes
-// from the start.
-TEST_F(XDeltaPatchingStreamTest, CloseBeforeTheEndAndReopen)
+// Size and seeking are refused, misuse fails its checks; closing early is no error, a reopened
+// stream decodes from the start, and one abandoned half-read cleans up.
+TEST_F(XDeltaPatchingStreamTest, LifecycleAndMisuse)
 {
     ProbeStream source(m_source);
-    ProbeStream patch(ReadFileBytes(FixturePath("delta/big-djw.vcdiff")));
+    ProbeStream patch(Delta("big-djw.vcdiff"));
     XDeltaPatchingStream stream;
+    char byte = 0;
+    EXPECT_CHECK_FAILURE(stream.Read(&byte, 1), "m_open", L"10100");
+    EXPECT_CHECK_FAILURE(stream.AtEof(), "m_open", L"10099");
+    EXPECT_CHECK_FAILURE(stream.GetPosition(), "m_open", L"10097");
+    EXPECT_CHECK_FAILURE(stream.Close(), "m_open", L"10101");
+    EXPECT_CHECK_FAILURE(stream.Open(nullptr, kFileName, &patch), "source != 0", L"10103");
+    EXPECT_CHECK_FAILURE(stream.Open(&source, kFileName, nullptr), "patch != 0", L"10269");
+
     stream.Open(&source, kFileName, &patch);
+    EXPECT_CHECK_FAILURE(stream.GetSize(), "false", L"10098");
+    EXPECT_CHECK_FAILURE(stream.SetPosition(0), "false", L"10096");
+    EXPECT_CHECK_FAILURE(stream.Open(&source, kFileName, &patch), "!m_open", L"10102");
     std::string head(1000, '\0');
     stream.ReadExact(&head[0], 1000);
     EXPECT_TRUE(head == m_target.substr(0, 1000));
@@ -288,28 +218,6 @@ TEST_F(XDeltaPatchingStreamTest, CloseBeforeTheEndAndReopen)
     patch.SetPosition(0);
     abandoned.Open(&source, kFileName, &patch);
     abandoned.ReadExact(&head[0], 10);
-}
-
-// Size and seeking are refused even before the first read; misuse of a
-// closed or open stream fails its checks.
-TEST_F(XDeltaPatchingStreamTest, UnsupportedOperationsAndMisuse)
-{
-    ProbeStream source(m_source);
-    ProbeStream patch(ReadFileBytes(FixturePath("delta/big-default.vcdiff")));
-    XDeltaPatchingStream stream;
-    char byte = 0;
-    EXPECT_CHECK_FAILURE(stream.Read(&byte, 1), "m_open", L"10100");
-    EXPECT_CHECK_FAILURE(stream.AtEof(), "m_open", L"10099");
-    EXPECT_CHECK_FAILURE(stream.GetPosition(), "m_open", L"10097");
-    EXPECT_CHECK_FAILURE(stream.Close(), "m_open", L"10101");
-    EXPECT_CHECK_FAILURE(stream.Open(nullptr, kFileName, &patch), "source != 0", L"10103");
-    EXPECT_CHECK_FAILURE(stream.Open(&source, kFileName, nullptr), "patch != 0", L"10269");
-
-    stream.Open(&source, kFileName, &patch);
-    EXPECT_CHECK_FAILURE(stream.GetSize(), "false", L"10098");
-    EXPECT_CHECK_FAILURE(stream.SetPosition(0), "false", L"10096");
-    EXPECT_CHECK_FAILURE(stream.Open(&source, kFileName, &patch), "!m_open", L"10102");
-    EXPECT_TRUE(ReadToEnd(stream, 50000) == m_target);
 }
 
 }  // namespace

@@ -1,36 +1,30 @@
-// ZipFile reads archives written by independent tools (Info-ZIP, Python's
-// zipfile, CMake's tar) byte-exact, looks entries up the way the engine's
-// scripts name them, and turns damaged data, misuse and failing archive
-// streams into the engine's exceptions with their codes.
+// ZipFile reads Info-ZIP, Python and CMake archives byte-exact, looks entries up as scripts
+// name them, and reports damage, misuse and failing streams; ZipFilePackage serves our own.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "base/Exceptions.h"
-#include "streams/FileStream.h"
-#include "base/Localizer.h"
-#include "streams/MemoryStream.h"
 #include "EngineFailure.h"
+#include "StreamTestHelpers.h"
+#include "TestConfig.h"
 #include "TestSupport.h"
+#include "base/Exceptions.h"
+#include "base/Localizer.h"
+#include "base/UniqueHandle.h"
+#include "streams/FileStream.h"
 #include "streams/ZipFile.h"
+#include "streams/ZipFilePackage.h"
 
 namespace {
 
-using OstrelInstallEngine::Exception;
-using OstrelInstallEngine::FileStream;
-using OstrelInstallEngine::Localizer;
-using OstrelInstallEngine::MemoryStream;
-using OstrelInstallEngine::MiniZipException;
-using OstrelInstallEngine::RethrowWrapperException;
-using OstrelInstallEngine::SanityCheckException;
-using OstrelInstallEngine::Stream;
-using OstrelInstallEngine::Win32Exception;
-using OstrelInstallEngine::ZipFile;
+using namespace OstrelInstallEngine;
 using OstrelTest::FixturePath;
+using OstrelTest::ProbeStream;
+using OstrelTest::ReadAll;
 using OstrelTest::ReadFileBytes;
 
 std::string SourceFile(const std::string& name)
@@ -38,255 +32,124 @@ std::string SourceFile(const std::string& name)
     return ReadFileBytes(FixturePath("zip/src/" + name));
 }
 
-std::string ReadAll(Stream& stream, uint32_t chunkSize = 4096)
+std::unique_ptr<ProbeStream> MemoryOf(const std::string& fixture, bool* destroyed = nullptr)
 {
-    std::string out;
-    std::string chunk(chunkSize, '\0');
-    for (;;) {
-        const uint32_t count = stream.Read(&chunk[0], chunkSize);
-        if (count == 0) {
-            return out;
-        }
-        out.append(chunk, 0, count);
-    }
-}
-
-std::unique_ptr<Stream> FileOf(const std::string& fixture)
-{
-    auto file = std::make_unique<FileStream>();
-    file->Open(FixturePath(fixture));
-    return file;
-}
-
-// A memory stream over bytes it keeps; it reports its destruction and can be
-// told to fail its reads after a number of bytes.
-class ArchiveStream : public MemoryStream {
-public:
-    enum class Failure { None, Win32, StdException };
-
-    ArchiveStream(std::string data, bool* destroyed = nullptr)
-        : m_data(std::move(data)), m_destroyed(destroyed)
-    {
-        SetData(m_data.data(), static_cast<uint32_t>(m_data.size()));
-    }
-    ~ArchiveStream() override
-    {
-        if (m_destroyed != nullptr) {
-            *m_destroyed = true;
-        }
-    }
-
-    void FailAfter(uint32_t bytes, Failure failure)
-    {
-        m_budget = bytes;
-        m_failure = failure;
-    }
-
-    uint32_t Read(void* buffer, uint32_t size) override
-    {
-        if (m_failure != Failure::None) {
-            if (size > m_budget) {
-                if (m_failure == Failure::Win32) {
-                    throw Win32Exception(L"localized read failure", L"summary of read failure",
-                                         L"Error reading file \"archive.zip\"", 10006,
-                                         L"ReadFile", ERROR_CRC);
-                }
-                throw std::runtime_error("disk on fire");
-            }
-            m_budget -= size;
-        }
-        return MemoryStream::Read(buffer, size);
-    }
-
-private:
-    std::string m_data;
-    bool* m_destroyed;
-    uint32_t m_budget = 0;
-    Failure m_failure = Failure::None;
-};
-
-std::unique_ptr<ArchiveStream> MemoryOf(const std::string& fixture, bool* destroyed = nullptr)
-{
-    return std::make_unique<ArchiveStream>(ReadFileBytes(FixturePath(fixture)), destroyed);
+    return std::make_unique<ProbeStream>(ReadFileBytes(FixturePath(fixture)), destroyed);
 }
 
 // A failed internal check of ZipFile with its condition and code.
 #define EXPECT_CHECK_FAILURE(statement, condition, code) \
     EXPECT_CHECK_FAILURE_IN(L"ZipFile", statement, L"" condition, code)
 
-// A minizip failure: kind text, archive name, API, result and the site code.
-void ExpectZipFailure(const Exception& error, const std::wstring& kind, int kindId,
+// The action fails with a minizip failure: kind text, archive name, API,
+// result and the site code.
+template <typename Action>
+void ExpectZipFailure(Action action, const std::wstring& kind, int kindId,
                       const std::wstring& zipName, const std::wstring& api, int result, int code)
 {
-    EXPECT_NE(nullptr, dynamic_cast<const MiniZipException*>(&error));
+    auto error = OstrelTest::CatchEngineFailure(action);
+    ASSERT_NE(nullptr, dynamic_cast<const MiniZipException*>(error.get())) << kind;
     EXPECT_EQ(kind + L" in \"" + zipName + L"\" while calling \"" + api + L"\" (" + api +
                   L" returned " + std::to_wstring(result) + L")",
-              error.GetEnglishMessage());
-    EXPECT_EQ(std::to_wstring(code) + L":" + std::to_wstring(result), error.GetErrorCode());
-    EXPECT_EQ(L"Unable to expand archive \"" + zipName + L"\"", error.GetLocalizedSummary());
+              error->GetEnglishMessage());
+    EXPECT_EQ(std::to_wstring(code) + L":" + std::to_wstring(result), error->GetErrorCode());
+    EXPECT_EQ(L"Unable to expand archive \"" + zipName + L"\"", error->GetLocalizedSummary());
     EXPECT_EQ(Localizer::Text(1000010055, Localizer::Text(kindId), zipName),
-              error.GetLocalizedMessage());
+              error->GetLocalizedMessage());
 }
-
-#define EXPECT_ZIP_FAILURE(statement, kind, kindId, zipName, api, result, code)   \
-    try {                                                                         \
-        statement;                                                                \
-        ADD_FAILURE() << "no exception from " #statement;                         \
-    } catch (const Exception& error) {                                            \
-        ExpectZipFailure(error, kind, kindId, zipName, api, result, code);        \
-    }
 
 const wchar_t kUnexpected[] = L"Minizip unexpected error";
 const int kUnexpectedId = 1000010056;
 
-// Each named file entry reads back byte-exact, with its size and its end.
-void ExpectEntriesMatchSources(ZipFile& zip, const std::vector<std::wstring>& names)
+// Each tool's archive lists its entries in order, folders included, each read back exact;
+// Python's names widen byte by byte ("é" is U+FFC3 U+FFA9), so that one cannot be asked for.
+TEST(ZipFileReadTest, ArchivesOfOtherTools)
 {
-    for (const std::wstring& name : names) {
-        if (name.back() == L'/') {
-            continue;
-        }
-        SCOPED_TRACE(std::string(name.begin(), name.end()));
-        const std::string expected = SourceFile(std::string(name.begin(), name.end()));
-        std::unique_ptr<Stream> entry = zip.OpenFile(name);
-        EXPECT_EQ(expected.size(), entry->GetSize());
-        EXPECT_EQ(expected.empty(), entry->AtEof());
-        EXPECT_TRUE(ReadAll(*entry, 1000) == expected);
-        EXPECT_TRUE(entry->AtEof());
-        EXPECT_EQ(expected.size(), entry->GetPosition());
-        entry->Close();
-    }
-}
-
-// Archives of three independent writers list their entries in
-// central-directory order, folder entries included, and every file entry
-// reads back byte-exact.
-TEST(ZipFileReadTest, InfoZipArchive)
-{
-    ZipFile zip;
-    zip.Open(L"infozip.zip", FileOf("zip/infozip.zip"));
-    const std::vector<std::wstring> names = {L"readme.txt", L"data.bin", L"repeat.txt",
-                                             L"empty.txt",  L"scripts/", L"scripts/main.lua"};
-    EXPECT_EQ(names, zip.GetFileNames());
-    ExpectEntriesMatchSources(zip, names);
-}
-
-TEST(ZipFileReadTest, CMakeTarArchive)
-{
-    ZipFile zip;
-    zip.Open(L"cmake.zip", MemoryOf("zip/cmake.zip"));
-    const std::vector<std::wstring> names = {L"repeat.txt", L"readme.txt", L"data.bin",
-                                             L"scripts/", L"scripts/main.lua"};
-    EXPECT_EQ(names, zip.GetFileNames());
-    ExpectEntriesMatchSources(zip, names);
-}
-
-TEST(ZipFileReadTest, PythonStoredAndDeflatedArchives)
-{
-    // Names are widened byte by byte: the UTF-8 bytes of "é" become U+FFC3 U+FFA9.
-    const std::vector<std::wstring> names = {
-        L"readme.txt", L"repeat.txt", L"data.bin", L"empty.txt", L"scripts/main.lua",
-        L"caf.txt", L"caf\xFFC3\xFFA9.txt"};
-    for (const char* fixture : {"zip/python-stored.zip", "zip/python-deflated.zip"}) {
-        SCOPED_TRACE(fixture);
+    const std::vector<std::wstring> python = {L"readme.txt", L"repeat.txt", L"data.bin",
+                                              L"empty.txt",  L"scripts/main.lua", L"caf.txt",
+                                              L"caf\xFFC3\xFFA9.txt"};
+    const struct {
+        const char* fixture;
+        std::vector<std::wstring> names;
+        size_t readable;
+    } cases[] = {
+        {"zip/infozip.zip",
+         {L"readme.txt", L"data.bin", L"repeat.txt", L"empty.txt", L"scripts/",
+          L"scripts/main.lua"},
+         6},
+        {"zip/cmake.zip",
+         {L"repeat.txt", L"readme.txt", L"data.bin", L"scripts/", L"scripts/main.lua"},
+         5},
+        {"zip/python-stored.zip", python, 6},
+        {"zip/python-deflated.zip", python, 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fixture);
+        auto file = std::make_unique<FileStream>();
+        file->Open(FixturePath(c.fixture));
         ZipFile zip;
-        zip.Open(L"python.zip", MemoryOf(fixture));
-        EXPECT_EQ(names, zip.GetFileNames());
-        // The last name cannot be asked for: its non-ASCII characters are dropped.
-        ExpectEntriesMatchSources(zip, std::vector<std::wstring>(names.begin(), names.end() - 1));
+        zip.Open(L"archive.zip", std::move(file));
+        EXPECT_EQ(c.names, zip.GetFileNames());
+        for (size_t i = 0; i < c.readable; ++i) {
+            const std::string name(c.names[i].begin(), c.names[i].end());
+            if (name.back() == '/') {
+                continue;
+            }
+            const std::string expected = SourceFile(name);
+            std::unique_ptr<Stream> entry = zip.OpenFile(c.names[i]);
+            EXPECT_EQ(expected.size(), entry->GetSize()) << name;
+            EXPECT_EQ(expected.empty(), entry->AtEof()) << name;
+            EXPECT_TRUE(ReadAll(*entry, 1000) == expected) << name;
+            EXPECT_TRUE(entry->AtEof()) << name;
+            EXPECT_EQ(expected.size(), entry->GetPosition()) << name;
+            entry->Close();
+        }
     }
 }
 
-// An archive without entries lists nothing. minizip refuses one whose end
-// record stands at offset 0, the bare 22-byte form.
-TEST(ZipFileReadTest, EmptyArchiveListsNothing)
-{
-    ZipFile zip;
-    zip.Open(L"empty.zip", MemoryOf("zip/empty-after-stub.zip"));
-    EXPECT_TRUE(zip.GetFileNames().empty());
-    EXPECT_ZIP_FAILURE(zip.OpenFile(L"anything"), kUnexpected, kUnexpectedId, L"empty.zip",
-                       L"unzLocateFile", -100, 10295);
-    zip.Close();
-    EXPECT_CHECK_FAILURE(zip.Open(L"bare.zip", MemoryOf("zip/empty.zip")), "m_zip != NULL",
-                         L"10290");
-}
-
-// Lookup: backslashes match slashes and letter case is ignored; characters
-// above 127 are dropped before the lookup; a missing entry or a name minizip
-// refuses is a MiniZipException of the "unexpected" kind.
 class ZipFileLookupTest : public testing::Test {
 protected:
-    void SetUp() override { m_zip.Open(L"Lookup Archive.zip", MemoryOf("zip/python-deflated.zip")); }
+    void SetUp() override
+    {
+        m_zip.Open(L"Lookup Archive.zip", MemoryOf("zip/python-deflated.zip"));
+    }
 
     ZipFile m_zip;
 };
 
-TEST_F(ZipFileLookupTest, BackslashAndCaseAreIgnored)
+// Backslashes match slashes, case is ignored, characters above 127 dropped; a missing or
+// refused name is the "unexpected" kind, and the archive stays usable.
+TEST_F(ZipFileLookupTest, Lookup)
 {
-    std::unique_ptr<Stream> entry = m_zip.OpenFile(L"Scripts\\Main.lua");
-    EXPECT_EQ(SourceFile("scripts/main.lua"), ReadAll(*entry));
+    EXPECT_EQ(SourceFile("scripts/main.lua"), ReadAll(*m_zip.OpenFile(L"Scripts\\Main.lua")));
+    EXPECT_EQ(SourceFile("caf.txt"), ReadAll(*m_zip.OpenFile(L"caf\u00e9.txt")));
+    ExpectZipFailure([&] { m_zip.OpenFile(L"scripts\\missing.lua"); }, kUnexpected, kUnexpectedId,
+                     L"Lookup Archive.zip", L"unzLocateFile", -100, 10295);
+    ExpectZipFailure([&] { m_zip.OpenFile(std::wstring(256, L'n')); }, kUnexpected, kUnexpectedId,
+                     L"Lookup Archive.zip", L"unzLocateFile", -102, 10295);
+    EXPECT_EQ(SourceFile("readme.txt"), ReadAll(*m_zip.OpenFile(L"readme.txt")));
 }
 
-TEST_F(ZipFileLookupTest, NonAsciiCharacterIsDropped)
+// One entry at a time, the archive neither closed nor listed under it; entries read forward
+// (only 0 or the current position); an entry stream checks that it is open.
+TEST_F(ZipFileLookupTest, EntryStreams)
 {
-    std::unique_ptr<Stream> entry = m_zip.OpenFile(L"caf\u00e9.txt");
-    EXPECT_EQ(SourceFile("caf.txt"), ReadAll(*entry));
-}
-
-TEST_F(ZipFileLookupTest, MissingEntry)
-{
-    EXPECT_ZIP_FAILURE(m_zip.OpenFile(L"scripts\\missing.lua"), kUnexpected, kUnexpectedId,
-                       L"Lookup Archive.zip", L"unzLocateFile", -100, 10295);
-    // The archive stays usable.
-    std::unique_ptr<Stream> entry = m_zip.OpenFile(L"readme.txt");
-    EXPECT_EQ(SourceFile("readme.txt"), ReadAll(*entry));
-}
-
-TEST_F(ZipFileLookupTest, NameOfMoreThan255BytesIsRefused)
-{
-    EXPECT_ZIP_FAILURE(m_zip.OpenFile(std::wstring(256, L'n')), kUnexpected, kUnexpectedId,
-                       L"Lookup Archive.zip", L"unzLocateFile", -102, 10295);
-}
-
-// One entry at a time: a second one fails while the first is open and opens
-// once the first is destroyed; the archive cannot be closed or listed under
-// an open entry.
-TEST_F(ZipFileLookupTest, OneEntryAtATime)
-{
-    std::unique_ptr<Stream> first = m_zip.OpenFile(L"readme.txt");
-    EXPECT_CHECK_FAILURE(m_zip.OpenFile(L"repeat.txt"), "!zipFile->m_inUse", L"10311");
+    std::unique_ptr<Stream> first = m_zip.OpenFile(L"repeat.txt");
+    EXPECT_CHECK_FAILURE(m_zip.OpenFile(L"readme.txt"), "!zipFile->m_inUse", L"10311");
     EXPECT_CHECK_FAILURE(m_zip.Close(), "!m_inUse", L"10292");
     EXPECT_CHECK_FAILURE(m_zip.GetFileNames(), "!m_inUse", L"10317");
-    first.reset();
-    std::unique_ptr<Stream> second = m_zip.OpenFile(L"repeat.txt");
-    EXPECT_EQ(SourceFile("repeat.txt"), ReadAll(*second));
-    second->Close();
-    m_zip.Close();
-}
-
-// Entries are read forward: SetPosition(0) restarts a half-read entry, the
-// current position is a no-op, anything else is refused.
-TEST_F(ZipFileLookupTest, PositionsOfAnEntry)
-{
-    const std::string expected = SourceFile("repeat.txt");
-    std::unique_ptr<Stream> entry = m_zip.OpenFile(L"repeat.txt");
     std::string head(5000, '\0');
-    entry->ReadExact(&head[0], 5000);
-    EXPECT_EQ(5000u, entry->GetPosition());
-    entry->SetPosition(5000);
-    EXPECT_EQ(5000u, entry->GetPosition());
-    EXPECT_CHECK_FAILURE(entry->SetPosition(100), "false", L"10308");
-    EXPECT_CHECK_FAILURE(entry->SetPosition(6000), "false", L"10308");
-    entry->SetPosition(0);
-    EXPECT_EQ(0u, entry->GetPosition());
-    EXPECT_TRUE(ReadAll(*entry, 777) == expected);
-    entry->SetPosition(0);
-    EXPECT_TRUE(ReadAll(*entry) == expected);
-}
+    first->ReadExact(&head[0], 5000);
+    first->SetPosition(5000);
+    EXPECT_EQ(5000u, first->GetPosition());
+    EXPECT_CHECK_FAILURE(first->SetPosition(100), "false", L"10308");
+    EXPECT_CHECK_FAILURE(first->SetPosition(6000), "false", L"10308");
+    first->SetPosition(0);
+    EXPECT_EQ(0u, first->GetPosition());
+    EXPECT_TRUE(ReadAll(*first, 777) == SourceFile("repeat.txt"));
+    first.reset();
+    EXPECT_EQ(SourceFile("readme.txt"), ReadAll(*m_zip.OpenFile(L"readme.txt")));
 
-// An entry stream checks that it is open.
-TEST_F(ZipFileLookupTest, ClosedEntryStreamFails)
-{
     ZipFile::ZipFileStream entry;
     char byte = 0;
     EXPECT_CHECK_FAILURE(entry.Read(&byte, 1), "m_zipFile != NULL", L"10304");
@@ -300,13 +163,11 @@ TEST_F(ZipFileLookupTest, ClosedEntryStreamFails)
     entry.Close();
 }
 
-// Damaged data: non-zip bytes and a truncated archive fail Open and leave the
-// ZipFile closed; a flipped byte in a stored entry surfaces as a CRC error at
-// Close after a full read, not after a partial one; invalid deflate data
-// fails the read; a damaged local header fails the listing and the open.
-TEST(ZipFileDamageTest, NotAZipAndTruncatedFailOpen)
+// Junk, truncated and bare 22-byte archives fail Open, delete the stream and leave the ZipFile
+// reusable, as does a second Open; an end record after a stub lists nothing.
+TEST(ZipFileOpenTest, RefusedAndEmptyArchives)
 {
-    for (const char* fixture : {"zip/not-a-zip.bin", "zip/truncated.zip"}) {
+    for (const char* fixture : {"zip/not-a-zip.bin", "zip/truncated.zip", "zip/empty.zip"}) {
         SCOPED_TRACE(fixture);
         ZipFile zip;
         bool destroyed = false;
@@ -318,15 +179,27 @@ TEST(ZipFileDamageTest, NotAZipAndTruncatedFailOpen)
         zip.Close();
         zip.Open(L"infozip.zip", MemoryOf("zip/infozip.zip"));
         EXPECT_EQ(6u, zip.GetFileNames().size());
+        destroyed = false;
+        EXPECT_CHECK_FAILURE(zip.Open(L"again.zip", MemoryOf("zip/infozip.zip", &destroyed)),
+                             "!m_inUse && (m_zipStream.get() == NULL)", L"10291");
+        EXPECT_TRUE(destroyed);
+        EXPECT_EQ(6u, zip.GetFileNames().size());
+        zip.Close();
+        zip.Close();
     }
+    ZipFile zip;
+    zip.Open(L"empty.zip", MemoryOf("zip/empty-after-stub.zip"));
+    EXPECT_TRUE(zip.GetFileNames().empty());
+    ExpectZipFailure([&] { zip.OpenFile(L"anything"); }, kUnexpected, kUnexpectedId, L"empty.zip",
+                     L"unzLocateFile", -100, 10295);
 }
 
+// A flipped byte in a stored entry surfaces as a CRC error at Close after a
+// full read, not after a partial one; the entry is closed all the same.
 TEST(ZipFileDamageTest, CrcMismatchSurfacesAtClose)
 {
     ZipFile zip;
     zip.Open(L"crc.zip", MemoryOf("zip/crc-stored.zip"));
-    const std::string expected = SourceFile("readme.txt");
-
     std::unique_ptr<Stream> halfRead = zip.OpenFile(L"readme.txt");
     std::string head(10, '\0');
     halfRead->ReadExact(&head[0], 10);
@@ -334,41 +207,31 @@ TEST(ZipFileDamageTest, CrcMismatchSurfacesAtClose)
 
     std::unique_ptr<Stream> entry = zip.OpenFile(L"readme.txt");
     const std::string data = ReadAll(*entry);
-    EXPECT_EQ(expected.size(), data.size());
-    EXPECT_NE(expected, data);
-    EXPECT_ZIP_FAILURE(entry->Close(), L"Zip CRC error", 1000010059, L"crc.zip",
-                       L"unzCloseCurrentFile", -105, 10314);
-    // The entry is closed all the same: the archive opens the next one.
-    std::unique_ptr<Stream> next = zip.OpenFile(L"repeat.txt");
-    EXPECT_EQ(SourceFile("repeat.txt"), ReadAll(*next));
+    EXPECT_EQ(SourceFile("readme.txt").size(), data.size());
+    EXPECT_NE(SourceFile("readme.txt"), data);
+    ExpectZipFailure([&] { entry->Close(); }, L"Zip CRC error", 1000010059, L"crc.zip",
+                     L"unzCloseCurrentFile", -105, 10314);
+    EXPECT_EQ(SourceFile("repeat.txt"), ReadAll(*zip.OpenFile(L"repeat.txt")));
 }
 
-TEST(ZipFileDamageTest, InvalidDeflateDataFailsTheRead)
+// Bad deflate data fails the read, a damaged local header its listing and entry only; names of
+// 1000 bytes or more do not fit the listing's buffer (999 still list).
+TEST(ZipFileDamageTest, DamagedDataAndHeader)
 {
-    ZipFile zip;
-    zip.Open(L"deflate.zip", MemoryOf("zip/bad-deflate.zip"));
-    std::unique_ptr<Stream> entry = zip.OpenFile(L"repeat.txt");
-    EXPECT_ZIP_FAILURE(ReadAll(*entry), kUnexpected, kUnexpectedId, L"deflate.zip",
-                       L"unzReadCurrentFile", -3, 10312);
-}
+    ZipFile deflate;
+    deflate.Open(L"deflate.zip", MemoryOf("zip/bad-deflate.zip"));
+    std::unique_ptr<Stream> entry = deflate.OpenFile(L"repeat.txt");
+    ExpectZipFailure([&] { ReadAll(*entry); }, kUnexpected, kUnexpectedId, L"deflate.zip",
+                     L"unzReadCurrentFile", -3, 10312);
 
-TEST(ZipFileDamageTest, DamagedLocalHeader)
-{
     ZipFile zip;
     zip.Open(L"header.zip", MemoryOf("zip/bad-local-header.zip"));
-    EXPECT_ZIP_FAILURE(zip.GetFileNames(), L"Zip format error", 1000010058, L"header.zip",
-                       L"unzOpenCurrentFile", -103, 10296);
-    EXPECT_ZIP_FAILURE(zip.OpenFile(L"repeat.txt"), L"Zip format error", 1000010058,
-                       L"header.zip", L"unzOpenCurrentFile", -103, 10321);
-    std::unique_ptr<Stream> entry = zip.OpenFile(L"readme.txt");
-    EXPECT_EQ(SourceFile("readme.txt"), ReadAll(*entry));
-}
-
-// Names of 1000 bytes or more do not fit the listing's buffer and are
-// refused; 999 bytes still list.
-TEST(ZipFileDamageTest, OverlongEntryNames)
-{
-    ZipFile zip;
+    ExpectZipFailure([&] { zip.GetFileNames(); }, L"Zip format error", 1000010058, L"header.zip",
+                     L"unzOpenCurrentFile", -103, 10296);
+    ExpectZipFailure([&] { zip.OpenFile(L"repeat.txt"); }, L"Zip format error", 1000010058,
+                     L"header.zip", L"unzOpenCurrentFile", -103, 10321);
+    EXPECT_EQ(SourceFile("readme.txt"), ReadAll(*zip.OpenFile(L"readme.txt")));
+    zip.Close();
     zip.Open(L"names.zip", MemoryOf("zip/name-999.zip"));
     EXPECT_EQ(std::vector<std::wstring>{std::wstring(999, L'n')}, zip.GetFileNames());
     zip.Close();
@@ -377,16 +240,14 @@ TEST(ZipFileDamageTest, OverlongEntryNames)
                          L"10322");
 }
 
-// A failing archive stream: during Open its very exception comes back
-// (same type, texts and codes) and the ZipFile is closed with the stream
-// deleted; a std::exception becomes an internal check naming the callback;
-// a failure while an entry is read is minizip's internal-error result.
+// A failing archive stream during Open: its very exception comes back (same
+// type, texts and codes) and the ZipFile is closed with the stream deleted.
 TEST(ZipFileStreamFailureTest, Win32FailureDuringOpenSurfaces)
 {
     ZipFile zip;
     bool destroyed = false;
     auto stream = MemoryOf("zip/infozip.zip", &destroyed);
-    stream->FailAfter(10, ArchiveStream::Failure::Win32);
+    stream->FailAfter(10, ProbeStream::Failure::Win32);
     try {
         zip.Open(L"failing.zip", std::move(stream));
         ADD_FAILURE() << "Open succeeded";
@@ -402,50 +263,90 @@ TEST(ZipFileStreamFailureTest, Win32FailureDuringOpenSurfaces)
     }
     EXPECT_TRUE(destroyed);
     EXPECT_CHECK_FAILURE(zip.GetFileNames(), "m_zip != unzFile_NULL", L"10299");
-    zip.Open(L"infozip.zip", MemoryOf("zip/infozip.zip"));
-    EXPECT_EQ(6u, zip.GetFileNames().size());
 }
 
-TEST(ZipFileStreamFailureTest, StdExceptionDuringOpenNamesTheCallback)
+// A std::exception from the archive stream becomes an internal check naming
+// the callback; a failure while an entry is read is minizip's internal error.
+TEST(ZipFileStreamFailureTest, OtherFailures)
 {
     ZipFile zip;
     auto stream = MemoryOf("zip/infozip.zip");
-    stream->FailAfter(0, ArchiveStream::Failure::StdException);
-    try {
-        zip.Open(L"failing.zip", std::move(stream));
-        ADD_FAILURE() << "Open succeeded";
-    } catch (const Exception& error) {
-        EXPECT_EQ(L"std::exception in OstrelInstallEngine::ZipFile::read_file_func: disk on fire",
-                  error.GetEnglishMessage());
-        EXPECT_EQ(L"10284", error.GetErrorCode());
-    }
-}
+    stream->FailAfter(0, ProbeStream::Failure::StdException);
+    auto error = OstrelTest::CatchEngineFailure([&] { zip.Open(L"f.zip", std::move(stream)); });
+    ASSERT_NE(nullptr, error);
+    EXPECT_EQ(L"std::exception in OstrelInstallEngine::ZipFile::read_file_func: disk on fire",
+              error->GetEnglishMessage());
+    EXPECT_EQ(L"10284", error->GetErrorCode());
 
-TEST(ZipFileStreamFailureTest, FailureWhileReadingAnEntry)
-{
-    ZipFile zip;
-    auto stream = MemoryOf("zip/infozip.zip");
-    ArchiveStream* archive = stream.get();
-    zip.Open(L"failing.zip", std::move(stream));
+    auto good = MemoryOf("zip/infozip.zip");
+    ProbeStream* archive = good.get();
+    zip.Open(L"failing.zip", std::move(good));
     std::unique_ptr<Stream> entry = zip.OpenFile(L"repeat.txt");
-    archive->FailAfter(100, ArchiveStream::Failure::Win32);
-    EXPECT_ZIP_FAILURE(ReadAll(*entry), L"Minizip or wrapper internal error", 1000010057,
-                       L"failing.zip", L"unzReadCurrentFile", -1, 10312);
+    archive->FailAfter(100, ProbeStream::Failure::Win32);
+    ExpectZipFailure([&] { ReadAll(*entry); }, L"Minizip or wrapper internal error", 1000010057,
+                     L"failing.zip", L"unzReadCurrentFile", -1, 10312);
 }
 
-// Open refuses a second archive; Close of a closed archive does nothing.
-TEST(ZipFileLifecycleTest, OpenTwiceAndCloseTwice)
+// The engine exception's code of an action; empty when it threw none.
+template <typename Action>
+std::wstring FailureCode(Action action)
 {
-    ZipFile zip;
-    zip.Close();
-    zip.Open(L"infozip.zip", MemoryOf("zip/infozip.zip"));
-    bool destroyed = false;
-    EXPECT_CHECK_FAILURE(zip.Open(L"again.zip", MemoryOf("zip/infozip.zip", &destroyed)),
-                         "!m_inUse && (m_zipStream.get() == NULL)", L"10291");
-    EXPECT_TRUE(destroyed);
-    EXPECT_EQ(6u, zip.GetFileNames().size());
-    zip.Close();
-    zip.Close();
+    auto error = OstrelTest::CatchEngineFailure(action);
+    return error == nullptr ? L"" : error->GetErrorCode();
+}
+
+// Every file of the embedded package comes back exact in any case of its name; a missing one
+// is the lookup failure naming "Uninstall.zip"; after Close nothing opens.
+TEST(ZipFilePackageTest, ServesTheEmbeddedPackage)
+{
+    UniqueModule module(LoadLibraryExW(OstrelTest::HostPath(OSTREL_TEST_UNINSTALLER_EXE).c_str(),
+                                       nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(module.IsValid());
+    HRSRC info = FindResourceW(module.Get(), L"UNINSTALL.ZIP", MAKEINTRESOURCEW(10));
+    ASSERT_NE(nullptr, info);
+    auto stream = std::make_unique<MemoryStream>();
+    stream->SetData(LockResource(LoadResource(module.Get(), info)),
+                    SizeofResource(module.Get(), info));
+    ZipFilePackage zipPackage;
+    zipPackage.Open(L"Uninstall.zip", std::move(stream));
+    FilePackage& package = zipPackage;
+
+    const std::vector<std::string> files = OstrelTest::SplitList(OSTREL_TEST_PACKAGE_FILES, '|');
+    ASSERT_FALSE(files.empty());
+    for (const std::string& name : files) {
+        const std::string expected =
+            ReadFileBytes(OstrelTest::HostPath(OSTREL_TEST_PACKAGE_DIR "/" + name));
+        std::string shouted = name;
+        for (char& c : shouted) {
+            c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        }
+        for (const std::string& asked : {name, shouted}) {
+            std::unique_ptr<Stream> file = package.OpenFile(asked);
+            EXPECT_EQ(expected.size(), file->GetSize()) << asked;
+            EXPECT_TRUE(ReadAll(*file) == expected) << asked;
+        }
+    }
+
+    ExpectZipFailure([&] { package.OpenFile("NoSuchScript.lua"); }, kUnexpected, kUnexpectedId,
+                     L"Uninstall.zip", L"unzLocateFile", -100, 10295);
+    EXPECT_EQ(L"10295:-100", FailureCode([&] { package.OpenFile("NoSuchScript.lua"); }));
+    zipPackage.Close();
+    EXPECT_EQ(L"10300", FailureCode([&] { package.OpenFile("Uninstall.lua"); }));
+}
+
+// A narrow name's byte above 127 is dropped by the lookup; junk fails Open and leaves the
+// package ready for a good archive.
+TEST(ZipFilePackageTest, NamesAndFailedOpen)
+{
+    ZipFilePackage package;
+    EXPECT_EQ(L"10290", FailureCode([&] {
+                  package.Open(L"junk.zip", std::make_unique<ProbeStream>(
+                                                ReadFileBytes(FixturePath("zip/not-a-zip.bin"))));
+              }));
+    package.Open(L"python.zip", std::make_unique<ProbeStream>(
+                                    ReadFileBytes(FixturePath("zip/python-deflated.zip"))));
+    EXPECT_EQ(ReadFileBytes(FixturePath("zip/src/caf.txt")),
+              ReadAll(*package.OpenFile("caf\xE9.txt")));
 }
 
 }  // namespace
