@@ -1,6 +1,35 @@
+// Entry of the uninstaller. A user's start (any argument string but the tokens
+// below) or "quiet" bootstraps a copy in the temp folder; the copy, started
+// with "bootstrapped" or "bootstrapped-quiet", does the work.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+#include <cstring>
+
+#include "Bootstrap.h"
+#include "DebugOutputRedirect.h"
+#include "DialogMode.h"
+#include "QuietMode.h"
+#include "RunCleanup.h"
+#include "StandardHandles.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
-    return 0;
+    SaveStandardHandles();
+    RedirectStdOutputToDebugger();
+    // Tokens match exactly: letter case and trailing blanks make another
+    // argument string, which bootstraps into dialog mode.
+    if (strcmp(commandLine, "quiet") == 0) {
+        return Bootstrap(true);
+    }
+    if (strcmp(commandLine, "bootstrapped-quiet") == 0) {
+        ScheduleRunningCopyRemoval(false);
+        return RunQuiet();
+    }
+    if (strcmp(commandLine, "bootstrapped") == 0) {
+        ScheduleRunningCopyRemoval(true);
+        const int exitCode = RunDialogMode(instance);
+        RemoveEngineTempFolder();
+        return exitCode;
+    }
+    return Bootstrap(false);
 }

@@ -5,6 +5,8 @@
 #include "operations/LocalizerScriptApi.h"
 #include "script/LuaBinding.h"
 #include "operations/ProgressScriptApi.h"
+#include "operations/RegistryScriptApi.h"
+#include "operations/UninstallInfoScriptApi.h"
 
 namespace OstrelInstallEngine {
 
@@ -17,6 +19,8 @@ void ScriptApi::Register(LuaBinding& binding)
     }
     CoreScriptApi::Register(binding);
     FileScriptApi::Register(binding);
+    RegistryScriptApi::Register(binding);
+    UninstallInfoScriptApi::Register(binding);
     ProgressScriptApi::Register(binding);
     LocalizerScriptApi::Register(binding);
 }

@@ -1,0 +1,275 @@
+#include "operations/RegistryOperations.h"
+
+#include <shlwapi.h>
+
+#include <memory>
+#include <vector>
+
+#include "base/Check.h"
+#include "base/Exception.h"
+#include "base/Localizer.h"
+#include "base/Util.h"
+#include "base/Win32Exception.h"
+#include "script/InstallerPackage.h"
+#include "transactions/ClearAndRemoveRegKeyTask.h"
+#include "transactions/CopyRegKeyTask.h"
+#include "transactions/RemoveRegValueTask.h"
+#include "transactions/SetRegValueTask.h"
+#include "transactions/SystemStateManager.h"
+
+namespace OstrelInstallEngine {
+
+namespace {
+
+const int kValueReadSummaryId = 1000010041;
+const int kValueWriteSummaryId = 1000010043;
+const int kKeyCopySummaryId = 1000010039;
+
+// Value failures name the value first, then the key, in every text.
+Win32Exception ValueFailure(int code, const wchar_t* functionName, DWORD status, int summaryId,
+                            const wchar_t* englishFormat, const std::wstring& keyPath,
+                            const std::wstring& valueName)
+{
+    return Win32Exception(Localizer::Text(summaryId + 1, valueName, keyPath),
+                          Localizer::Text(summaryId, valueName, keyPath),
+                          FormatWide(englishFormat, valueName.c_str(), keyPath.c_str()), code,
+                          functionName, status);
+}
+
+}  // namespace
+
+RegistryOperations::RegistryOperations(InstallerPackage& package)
+    : m_package(package), m_systemStateManager(package.GetSystemStateManager())
+{
+}
+
+bool RegistryOperations::IsRegKey(const std::wstring& keyPath) const
+{
+    return m_systemStateManager.IsRegKey(keyPath);
+}
+
+bool RegistryOperations::IsRegValue(const std::wstring& keyPath,
+                                    const std::wstring& valueName) const
+{
+    return m_systemStateManager.IsRegValue(keyPath, valueName);
+}
+
+std::optional<std::wstring> RegistryOperations::GetRegValue(const std::wstring& keyPath,
+                                                            const std::wstring& valueName) const
+{
+    RegistryKey key = m_systemStateManager.OpenRegKey(keyPath);
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    if (RegQueryValueExW(key.Get(), valueName.c_str(), nullptr, &type, nullptr, &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    if (size == 0) {
+        return std::wstring();
+    }
+    // One character more than the size holds, so that the text always ends.
+    std::vector<wchar_t> text(size / sizeof(wchar_t) + 2, L'\0');
+    if (RegQueryValueExW(key.Get(), valueName.c_str(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS ||
+        type != REG_SZ) {
+        return std::nullopt;
+    }
+    return std::wstring(text.data());
+}
+
+void RegistryOperations::CreateRegKey(const std::wstring& keyPath)
+{
+    if (IsRegKey(keyPath)) {
+        return;
+    }
+    m_systemStateManager.CreateRegKey(keyPath);
+    m_package.AddRollbackTask(std::make_unique<ClearAndRemoveRegKeyTask>(keyPath));
+}
+
+void RegistryOperations::CreateRegKeyTree(const std::wstring& keyPath)
+{
+    for (size_t level = keyPath.find(L'\\'); level != std::wstring::npos;) {
+        const size_t next = keyPath.find(L'\\', level + 1);
+        CreateRegKey(keyPath.substr(0, next));
+        level = next;
+    }
+}
+
+void RegistryOperations::SetRegValue(const std::wstring& keyPath, const std::wstring& valueName,
+                                     const std::wstring& value)
+{
+    RegistryKey key = m_systemStateManager.OpenRegKey(keyPath);
+    if (IsRegValue(keyPath, valueName)) {
+        RemoveRegValue(keyPath, valueName);
+    }
+    const DWORD size = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
+    LSTATUS status = RegSetValueExW(key.Get(), valueName.c_str(), 0, REG_SZ,
+                                    reinterpret_cast<const BYTE*>(value.c_str()), size);
+    if (status != ERROR_SUCCESS) {
+        throw ValueFailure(10198, L"RegSetValueExW", static_cast<DWORD>(status),
+                           kValueWriteSummaryId, L"Error setting value \"%s\" in \"%s\"", keyPath,
+                           valueName);
+    }
+    m_package.AddRollbackTask(std::make_unique<RemoveRegValueTask>(keyPath, valueName));
+}
+
+void RegistryOperations::RemoveRegValue(const std::wstring& keyPath, const std::wstring& valueName)
+{
+    OSTREL_CHECK(keyPath.find('\\') != std::wstring::npos, 10183);
+    RegistryKey key = m_systemStateManager.OpenRegKey(keyPath);
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    LSTATUS result = RegQueryValueExW(key.Get(), valueName.c_str(), nullptr, &type, nullptr, &size);
+    if (result != ERROR_SUCCESS) {
+        throw ValueFailure(10179, L"RegQueryValueExW", static_cast<DWORD>(result),
+                           kValueReadSummaryId, L"Error reading value \"%s\" from \"%s\"", keyPath,
+                           valueName);
+    }
+    // A value of no bytes still gets a buffer: its backup is as real as any.
+    std::unique_ptr<BYTE[]> buf(new (std::nothrow) BYTE[size + 1]);
+    OSTREL_CHECK(buf != 0, 10184);
+    result = RegQueryValueExW(key.Get(), valueName.c_str(), nullptr, &type, buf.get(), &size);
+    OSTREL_CHECK_ERROR(result == S_OK, 10178, result);
+    // The undo record exists before the value is gone, so that no failure
+    // in between can lose the old data.
+    auto restore = std::make_unique<SetRegValueTask>(keyPath, valueName, type, buf.get(), size);
+    result = RegDeleteValueW(key.Get(), valueName.c_str());
+    if (result != ERROR_SUCCESS) {
+        throw ValueFailure(10182, L"RegDeleteValueW", static_cast<DWORD>(result),
+                           kValueWriteSummaryId, L"Error deleting value \"%s\" from \"%s\"",
+                           keyPath, valueName);
+    }
+    m_package.AddRollbackTask(std::move(restore));
+    result = RegCloseKey(key.Release());
+    OSTREL_CHECK_ERROR(result == S_OK, 10181, result);
+}
+
+void RegistryOperations::RemoveRegKey(const std::wstring& keyPath)
+{
+    if (IsRegKey(keyPath)) {
+        RemoveRegKeyTransacted(keyPath, KeyRemoval::kWithoutSubkeys);
+    }
+}
+
+void RegistryOperations::ClearAndRemoveRegKey(const std::wstring& keyPath)
+{
+    if (IsRegKey(keyPath)) {
+        RemoveRegKeyTransacted(keyPath, KeyRemoval::kWithSubkeys);
+    }
+}
+
+void RegistryOperations::RemoveRegKeyTransacted(const std::wstring& keyPath, KeyRemoval removal)
+{
+    // A root key has no parent to keep a backup in.
+    OSTREL_CHECK(keyPath.find('\\') != std::wstring::npos, 10047);
+    const std::wstring backupPath =
+        keyPath.substr(0, keyPath.rfind(L'\\')) + L"\\" + MakeGuidString();
+    CopyKeyToBackup(keyPath, backupPath, removal);
+    if (removal == KeyRemoval::kWithoutSubkeys) {
+        m_systemStateManager.RemoveRegKey(keyPath);
+    } else {
+        m_systemStateManager.NukeRegKey(keyPath);
+    }
+    m_package.AddRollbackTask(std::make_unique<CopyRegKeyTask>(backupPath, keyPath));
+    m_package.AddCommitTask(std::make_unique<ClearAndRemoveRegKeyTask>(backupPath));
+}
+
+void RegistryOperations::CopyKeyToBackup(const std::wstring& keyPath,
+                                         const std::wstring& backupPath, KeyRemoval removal)
+{
+    const size_t lastBackslash = keyPath.rfind(L'\\');
+    RegistryKey parent = m_systemStateManager.OpenRegKey(keyPath.substr(0, lastBackslash));
+    RegistryKey backup = m_systemStateManager.CreateRegKey(backupPath);
+    m_package.AddRollbackTask(std::make_unique<ClearAndRemoveRegKeyTask>(backupPath));
+    // The whole key is copied, subkeys included, whichever removal follows:
+    // the rollback then has everything it may need to recreate, and a key
+    // that cannot be removed costs only the copy.
+    LSTATUS status =
+        SHCopyKeyW(parent.Get(), keyPath.substr(lastBackslash + 1).c_str(), backup.Get(), 0);
+    parent.Close();
+    backup.Close();
+    if (status != ERROR_SUCCESS) {
+        const int code = removal == KeyRemoval::kWithoutSubkeys ? 10226 : 10180;
+        throw Win32Exception(Localizer::Text(kKeyCopySummaryId + 1, keyPath, backupPath),
+                             Localizer::Text(kKeyCopySummaryId, keyPath, backupPath),
+                             FormatWide(L"Error copying reg key \"%s\" to \"%s\"", keyPath.c_str(),
+                                        backupPath.c_str()),
+                             code, L"SHCopyKeyW", static_cast<DWORD>(status));
+    }
+}
+
+template <typename Removal>
+void RegistryOperations::RecordingFailures(Removal removal)
+{
+    try {
+        removal();
+    } catch (const Exception& failure) {
+        m_package.AddError(failure.Clone());
+    }
+}
+
+void RegistryOperations::UninstallRemoveRegKey(const std::wstring& keyPath)
+{
+    RecordingFailures([&] {
+        if (IsRegKey(keyPath)) {
+            m_systemStateManager.RemoveRegKey(keyPath);
+        }
+    });
+}
+
+void RegistryOperations::UninstallClearAndRemoveRegKey(const std::wstring& keyPath)
+{
+    RecordingFailures([&] {
+        if (IsRegKey(keyPath)) {
+            m_systemStateManager.NukeRegKey(keyPath);
+        }
+    });
+}
+
+void RegistryOperations::UninstallRemoveRegValue(const std::wstring& keyPath,
+                                                 const std::wstring& valueName)
+{
+    if (!IsRegKey(keyPath)) {
+        return;
+    }
+    RegistryKey key = m_systemStateManager.OpenRegKey(keyPath);
+    LSTATUS status = RegDeleteValueW(key.Get(), valueName.c_str());
+    if (status != ERROR_SUCCESS) {
+        m_package.AddError(ValueFailure(10224, L"RegDeleteValueW", static_cast<DWORD>(status),
+                                        kValueWriteSummaryId,
+                                        L"Error deleting value \"%s\" from \"%s\"", keyPath,
+                                        valueName)
+                               .Clone());
+    }
+}
+
+void RegistryOperations::UninstallRemoveRegKeyTree(const std::wstring& keyPath,
+                                                   const std::wstring& rootKeyPath)
+{
+    // Named as the failure report names them.
+    const std::wstring& keyStr = keyPath;
+    const std::wstring& rootKeyStr = rootKeyPath;
+    OSTREL_CHECK(keyStr.substr(0, rootKeyStr.length()) == rootKeyStr, 10266);
+    size_t n = keyPath.length();
+    while (n != 0 && n != std::wstring::npos && n > rootKeyPath.length()) {
+        const size_t k = keyPath.rfind(L'\\', n - 1);
+        if (k == std::wstring::npos) {
+            break;
+        }
+        const std::wstring prefix = keyPath.substr(0, n);
+        try {
+            if (IsRegKey(prefix)) {
+                m_systemStateManager.RemoveRegKey(prefix);
+            }
+        } catch (const Exception& failure) {
+            // A parent that still holds other keys simply ends the walk.
+            if (n == keyPath.length()) {
+                m_package.AddError(failure.Clone());
+            }
+            break;
+        }
+        n = k;
+    }
+}
+
+}  // namespace OstrelInstallEngine

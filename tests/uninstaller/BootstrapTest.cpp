@@ -1,0 +1,178 @@
+// The uninstaller's entry and bootstrap, run as real processes: which argument
+// strings bootstrap, the copies in a fresh temp folder, their deletion at
+// restart, and the boxes of the failure paths.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwctype>
+
+#include "TestSupport.h"
+#include "UninstallerProcess.h"
+
+namespace {
+
+using namespace OstrelTest;
+
+class BootstrapTest : public ::testing::Test {
+protected:
+    ~BootstrapTest() override { ForgetPendingDeletionsUnder(m_folder.Path()); }
+
+    // A temp path of the test's own, with its trailing backslash.
+    std::wstring MakeFolder(const std::wstring& name)
+    {
+        const std::wstring path = m_folder.File(name);
+        CreateDirectoryW(path.c_str(), nullptr);
+        return path;
+    }
+
+    // The GUID folders that bootstraps made there.
+    static std::vector<std::wstring> CopyFolders(const std::wstring& tempPath)
+    {
+        std::vector<std::wstring> folders;
+        for (const std::wstring& name : SubFolders(tempPath)) {
+            if (PathExists(tempPath + L"\\" + name + L"\\OstrelUninstaller.exe") ||
+                PathExists(tempPath + L"\\" + name + L"\\ScenarioUninstaller.exe")) {
+                folders.push_back(tempPath + L"\\" + name);
+            }
+        }
+        return folders;
+    }
+
+    // A copy of an uninstaller of the build with some of the crash-reporter
+    // files beside it. Tests run copies: a copy in dialog mode marks itself
+    // for deletion at restart, and a new Wine session is a restart.
+    std::wstring PlaceUninstaller(const std::wstring& folder, const std::vector<std::wstring>& files,
+                                  const std::wstring& executable = UninstallerExe())
+    {
+        const std::wstring source = FolderOf(executable);
+        for (const std::wstring& name : files) {
+            CopyFileW((source + L"\\" + name).c_str(), (folder + L"\\" + name).c_str(), FALSE);
+        }
+        const std::wstring name = executable.substr(source.size() + 1);
+        CopyFileW(executable.c_str(), (folder + L"\\" + name).c_str(), FALSE);
+        return folder + L"\\" + name;
+    }
+
+    const std::vector<std::wstring> m_crashReporterFiles = {L"BsSndRpt.exe", L"BugSplat.dll",
+                                                            L"BugSplatRC.dll", L"DBGHELP.dll"};
+
+    TempFolder m_folder;
+};
+
+// Only the exact tokens select a copy's mode; letter case, a trailing blank or
+// anything else makes a user's start, which bootstraps (children are ended:
+// the dialog-mode copy would wait for a person).
+TEST_F(BootstrapTest, OnlyExactTokensAvoidTheBootstrap)
+{
+    const struct {
+        std::wstring arguments;
+        bool bootstraps;
+    } cases[] = {
+        {L"", true},           {L"Quiet", true},         {L"quiet ", true},
+        {L"bootstrapped ", true}, {L"Bootstrapped", true}, {L"uninstall", true},
+        {L"quiet", true},      {L"bootstrapped-quiet", false}, {L"bootstrapped", false},
+    };
+    const std::wstring uninstaller =
+        PlaceUninstaller(MakeFolder(L"app"), m_crashReporterFiles, ScenarioUninstallerExe());
+    for (const auto& testCase : cases) {
+        const std::wstring tempPath = MakeFolder(L"case" + std::to_wstring(&testCase - cases));
+        ProcessRunOptions options;
+        options.tempPath = tempPath + L"\\";
+        options.waitForChildren = false;
+        const ProcessRunResult run =
+            RunProcessChain(Quoted(uninstaller) + L" " + testCase.arguments, options);
+        SCOPED_TRACE(testCase.arguments);
+        EXPECT_EQ(testCase.bootstraps ? 1u : 0u, CopyFolders(tempPath).size());
+        EXPECT_TRUE(run.boxes.empty());
+        if (testCase.bootstraps) {
+            EXPECT_EQ(0u, run.exitCode);
+            EXPECT_TRUE(run.childSeen);
+        }
+    }
+}
+
+// The bootstrap copies the executable and the four crash-reporter files into
+// a GUID-named folder and marks the files, then the folder, for deletion at
+// restart; the quiet copy adds itself and the folder once more, so that the
+// folder is empty when its turn comes. The engine's own folder is gone.
+TEST_F(BootstrapTest, QuietChainLeavesOnlyItsRestartDeletions)
+{
+    const std::wstring tempPath = MakeFolder(L"with blanks in it");
+    ProcessRunOptions options;
+    options.tempPath = tempPath + L"\\";
+    const ProcessRunResult run =
+        RunProcessChain(Quoted(DebugViewExe()) + L" " + Quoted(ScenarioUninstallerExe()) + L" quiet", options);
+    EXPECT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("\nSUCCESS\n")) << run.output;
+
+    const std::vector<std::wstring> copies = CopyFolders(tempPath);
+    ASSERT_EQ(1u, copies.size());
+    EXPECT_EQ(SubFolders(tempPath).size(), 1u) << "the engine's temp folder is left";
+    std::vector<std::wstring> files = FileNames(copies[0]);
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ((std::vector<std::wstring>{L"BsSndRpt.exe", L"BugSplat.dll", L"BugSplatRC.dll",
+                                         L"DBGHELP.dll", L"ScenarioUninstaller.exe"}),
+              files);
+    const std::wstring& copy = copies[0];
+    EXPECT_EQ((std::vector<std::wstring>{copy + L"\\BsSndRpt.exe", copy + L"\\BugSplat.dll",
+                                         copy + L"\\BugSplatRC.dll", copy + L"\\DBGHELP.dll", copy,
+                                         copy + L"\\ScenarioUninstaller.exe", copy}),
+              PendingDeletionsUnder(tempPath));
+}
+
+std::wstring UpperCase(std::wstring text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), towupper);
+    return text;
+}
+
+// The failure paths show their box with the exact text, end with 1 and start
+// no copy.
+TEST_F(BootstrapTest, FailuresShowTheirBoxesAndStartNothing)
+{
+    // Started from inside the temp path, named in another letter case.
+    const std::wstring loopTempPath = MakeFolder(L"loop");
+    const std::wstring looping = PlaceUninstaller(MakeFolder(L"loop\\Copy"), m_crashReporterFiles);
+    ProcessRunOptions upperCaseTemp;
+    upperCaseTemp.tempPath = UpperCase(loopTempPath) + L"\\";
+    const std::wstring loopingCommand = Quoted(looping);
+    ProcessRunResult run = RunProcessChain(loopingCommand, upperCaseTemp);
+    EXPECT_EQ(1u, run.exitCode);
+    ASSERT_EQ(1u, run.boxes.size());
+    EXPECT_EQ(L"Uninstall Error", run.boxes[0].caption);
+    EXPECT_EQ(L"Uninstall executing from temp folder, bailing to avoid loop: " + loopingCommand,
+              run.boxes[0].text);
+
+    // BugSplatRC.dll missing: the first two files are copied, then it stops.
+    const std::wstring tempPath = MakeFolder(L"temp");
+    const std::wstring incomplete = PlaceUninstaller(
+        MakeFolder(L"incomplete"), {L"BsSndRpt.exe", L"BugSplat.dll", L"DBGHELP.dll"});
+    ProcessRunOptions ownTemp;
+    ownTemp.tempPath = tempPath + L"\\";
+    run = RunProcessChain(Quoted(incomplete) + L" quiet", ownTemp);
+    EXPECT_EQ(1u, run.exitCode);
+    ASSERT_EQ(1u, run.boxes.size());
+    EXPECT_EQ(L"Uninstall Error", run.boxes[0].caption);
+    EXPECT_EQ(L"Uninstall bootstrap, Copying Problem.", run.boxes[0].text);
+    EXPECT_FALSE(run.childSeen);
+    const std::vector<std::wstring> copies = CopyFolders(tempPath);
+    ASSERT_EQ(1u, copies.size());
+    std::vector<std::wstring> files = FileNames(copies[0]);
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ((std::vector<std::wstring>{L"BsSndRpt.exe", L"BugSplat.dll", L"OstrelUninstaller.exe"}), files);
+    EXPECT_TRUE(PendingDeletionsUnder(tempPath).empty());
+
+    // A temp path that does not exist: the folder cannot be created.
+    ProcessRunOptions missingTemp;
+    missingTemp.tempPath = m_folder.File(L"missing") + L"\\";
+    run = RunProcessChain(Quoted(UninstallerExe()), missingTemp);
+    EXPECT_EQ(1u, run.exitCode);
+    ASSERT_EQ(2u, run.boxes.size());
+    EXPECT_EQ(0u, run.boxes[0].text.find(L"Could not create temp folder: " + missingTemp.tempPath));
+    EXPECT_EQ(L"Uninstall bootstrap, InitTempDir error.", run.boxes[1].text);
+    EXPECT_FALSE(run.childSeen);
+}
+
+}  // namespace

@@ -1,0 +1,138 @@
+// Quiet mode's lines, read back from the debug channel through OstrelDebugView,
+// and its exit codes.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "UninstallerProcess.h"
+
+namespace {
+
+using namespace OstrelTest;
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+}
+
+// The expected lines appear in this order (others may come between them).
+bool ContainsInOrder(const std::vector<std::string>& lines, const std::vector<std::string>& expected)
+{
+    size_t next = 0;
+    for (const std::string& line : lines) {
+        if (next < expected.size() && line == expected[next]) {
+            ++next;
+        }
+    }
+    return next == expected.size();
+}
+
+std::string Joined(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\n";
+    }
+    return text;
+}
+
+ProcessRunResult RunQuietCopy(const std::string& scenario, bool throughDebugView)
+{
+    ProcessRunOptions options;
+    options.scenario = scenario;
+    const std::wstring uninstaller = Quoted(ScenarioUninstallerExe()) + L" bootstrapped-quiet";
+    return RunProcessChain(throughDebugView ? Quoted(DebugViewExe()) + L" " + uninstaller : uninstaller,
+                           options);
+}
+
+const char kFailureLine[] = "ERROR\tAn error occurred during uninstall";
+
+// First line at 0.0000 with the empty text; changes of 0.001 or less with the
+// same text write nothing, text changes always do; line feeds and backslashes
+// are escaped, tabs are not; problems come just before the final line.
+TEST(QuietModeTest, LinesAndExitCodes)
+{
+    const struct {
+        std::string scenario;
+        DWORD exitCode;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"success", 0,
+         {"PROGRESS\t0.0000\t", "PROGRESS\t0.5000\tHalf", "PROGRESS\t0.5011\tHalf",
+          "PROGRESS\t0.5011\tTwo\\nlines, a back\\\\slash and a\ttab",
+          "PROBLEM\tFirst problem (10301)", "PROBLEM\tSecond\\\\problem (10302)", "SUCCESS"}},
+        {"fail-execute", 1, {"PROGRESS\t0.0000\t", "PROGRESS\t0.2500\tWorking", kFailureLine}},
+        {"fail-prepare", 1, {"PROGRESS\t0.0000\t", kFailureLine}},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.scenario);
+        const ProcessRunResult viewed = RunQuietCopy(testCase.scenario, true);
+        const std::vector<std::string> lines = Lines(viewed.output);
+        ASSERT_GE(lines.size(), testCase.expected.size()) << viewed.output;
+        EXPECT_EQ(testCase.expected.front(), lines.front());
+        EXPECT_EQ(testCase.expected.back(), lines.back());
+        EXPECT_TRUE(ContainsInOrder(lines, testCase.expected)) << Joined(lines);
+        EXPECT_FALSE(ContainsInOrder(lines, {"PROGRESS\t0.5005\tHalf"}));
+        EXPECT_EQ(testCase.exitCode, viewed.exitCode);
+        if (testCase.scenario == "success") {
+            EXPECT_EQ(testCase.expected[testCase.expected.size() - 2], lines[lines.size() - 2]);
+            EXPECT_EQ(testCase.expected[testCase.expected.size() - 3], lines[lines.size() - 3]);
+        }
+        EXPECT_EQ(testCase.exitCode, RunQuietCopy(testCase.scenario, false).exitCode);
+    }
+}
+
+bool InstallLockIsHeldElsewhere()
+{
+    HANDLE mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, L"Global\\OstrelInstallEngineMutex");
+    if (mutex == nullptr) {
+        return false;
+    }
+    const DWORD result = WaitForSingleObject(mutex, 0);
+    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) {
+        ReleaseMutex(mutex);
+    }
+    CloseHandle(mutex);
+    return result == WAIT_TIMEOUT;
+}
+
+// While one quiet uninstall holds the install lock, a second one ends at once
+// with the exception line of 10367 and exit code 2.
+TEST(QuietModeTest, SecondUninstallFindsTheLockHeld)
+{
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    SetEnvironmentVariableW(L"OSTREL_TEST_SCENARIO", L"hold-lock");
+    std::wstring command = Quoted(ScenarioUninstallerExe()) + L" bootstrapped-quiet";
+    PROCESS_INFORMATION holder = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &holder));
+    SetEnvironmentVariableW(L"OSTREL_TEST_SCENARIO", nullptr);
+    while (!InstallLockIsHeldElsewhere() && WaitForSingleObject(holder.hProcess, 50) == WAIT_TIMEOUT) {
+    }
+
+    const ProcessRunResult viewed = RunQuietCopy("success", true);
+    const ProcessRunResult direct = RunQuietCopy("success", false);
+    WaitForSingleObject(holder.hProcess, INFINITE);
+    CloseHandle(holder.hProcess);
+    CloseHandle(holder.hThread);
+
+    EXPECT_EQ((std::vector<std::string>{
+                  "ERROR\tAnother install or uninstall is in progress. Please cancel that "
+                  "installation or wait for it to finish before proceeding. If you cannot resolve "
+                  "this problem, please contact Brondel technical support. (Error code 10367)"}),
+              Lines(viewed.output));
+    EXPECT_EQ(2u, viewed.exitCode);
+    EXPECT_EQ(2u, direct.exitCode);
+}
+
+}  // namespace

@@ -1,0 +1,19 @@
+#!/bin/sh
+# A crash under the crash reporter leaves a minidump that file(1) recognises,
+# and the process ends by itself (no debugger waits for a person).
+#   crash-leaves-minidump.sh <CrashingProgram.exe> <BugSplat.dll>
+set -eu
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$1" "$2" "$work/"
+export WINEDLLOVERRIDES='mscoree=;winemenubuilder.exe=d;winedbg.exe=d'
+status=0
+timeout 60 wine "$work/$(basename "$1")" >"$work/out" 2>"$work/err" </dev/null || status=$?
+[ "$status" -ne 124 ] || { echo "the crashing program did not end"; exit 1; }
+[ "$status" -ne 0 ] || { echo "the program did not crash"; exit 1; }
+dump=$(sed -n 's/^Crash: minidump written to \(.*\.dmp\).*$/\1/p' "$work/err" | tr -d '\r')
+[ -n "$dump" ] || { echo "no minidump reported:"; cat "$work/err"; exit 1; }
+unix_dump=$(winepath -u "$dump" 2>/dev/null </dev/null)
+file "$unix_dump"
+file "$unix_dump" | grep -qi 'mini dump'
+rm -f "$unix_dump"

@@ -1,0 +1,37 @@
+-- Uninstall script of the uninstaller's process tests. What it does comes from
+-- the environment variable OSTREL_TEST_SCENARIO, so that one executable serves
+-- every case.
+Scenario = os.getenv("OSTREL_TEST_SCENARIO") or "success"
+
+function CheckApplicability()
+    return true
+end
+
+function Prepare()
+    if Scenario == "fail-prepare" then
+        util.FailWithError(L"Preparation failed", L"Failed", L"Preparation failed", 10232)
+    end
+end
+
+-- Each report stays long enough for the quiet writer, which polls every 100 ms.
+local function Report(done, text)
+    progress.Report(done, 10000, text)
+    util.Sleep(0.4)
+end
+
+function Execute()
+    util.Sleep(0.4)
+    if Scenario == "hold-lock" then
+        util.Sleep(6)
+    elseif Scenario == "fail-execute" then
+        Report(2500, L"Working")
+        util.FailWithError(L"Execution failed", L"Failed", L"Execution failed", 10233)
+    elseif Scenario == "success" then
+        Report(5000, L"Half")
+        Report(5005, L"Half")
+        Report(5011, L"Half")
+        Report(5011, L"Two\nlines, a back\\slash and a\ttab")
+        util.RecordError(L"First", L"First problem", L"First", 10301)
+        util.RecordError(L"Second", L"Second\\problem", L"Second", 10302)
+    end
+end

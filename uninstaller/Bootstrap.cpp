@@ -1,0 +1,140 @@
+#include "Bootstrap.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlwapi.h>
+#include <strsafe.h>
+
+#include "RunCleanup.h"
+#include "StandardHandles.h"
+
+namespace {
+
+const wchar_t* const kCrashReporterFiles[] = {L"\\BsSndRpt.exe", L"\\BugSplat.dll",
+                                              L"\\BugSplatRC.dll", L"\\DBGHELP.dll"};
+
+std::wstring g_tempFolder;
+
+void ShowError(const std::wstring& text)
+{
+    MessageBoxW(nullptr, text.c_str(), L"Uninstall Error", MB_ICONEXCLAMATION);
+}
+
+bool IsUsableTempFolder(const std::wstring& folder)
+{
+    const size_t firstBackslash = folder.find(L'\\');
+    return !folder.empty() && !PathIsRelativeW(folder.c_str()) &&
+           firstBackslash != std::wstring::npos && firstBackslash != folder.rfind(L'\\') &&
+           folder.compare(0, 2, L"\\\\") != 0;
+}
+
+int StartCopy(const std::wstring& copyPath, bool quiet)
+{
+    // The quotes keep blanks of the path out of the child's argument string.
+    std::wstring commandLine = L"\"" + copyPath + L"\"" +
+                               (quiet ? L" bootstrapped-quiet" : L" bootstrapped");
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetSavedStandardHandles().input;
+    startup.hStdOutput = GetSavedStandardHandles().output;
+    startup.hStdError = GetSavedStandardHandles().error;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(copyPath.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+        ShowError(L"Could not launch uninstaller: " + copyPath);
+        return 1;
+    }
+    // The child's handles stay open until this process ends a moment later.
+    return 0;
+}
+
+}  // namespace
+
+int InitTempDir()
+{
+    wchar_t tempPath[MAX_PATH];
+    GetTempPathW(MAX_PATH, tempPath);
+    GUID guid;
+    CoCreateGuid(&guid);
+    wchar_t folder[MAX_PATH];
+    if (FAILED(StringCchPrintfW(folder, MAX_PATH, L"%s%08x%04x%04x%02x%02x%02x%02x%02x%02x%02x%02x",
+                                tempPath, guid.Data1, guid.Data2, guid.Data3, guid.Data4[0],
+                                guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4],
+                                guid.Data4[5], guid.Data4[6], guid.Data4[7]))) {
+        ShowError(L"InitializetempDir: StringCchPrintf failed");
+        return 1;
+    }
+    g_tempFolder = folder;
+    if (!IsUsableTempFolder(g_tempFolder)) {
+        ShowError(L"Bad formatting on generated Temp Folder: " + g_tempFolder);
+        return 1;
+    }
+    if (!CreateDirectoryW(g_tempFolder.c_str(), nullptr)) {
+        ShowError(L"Could not create temp folder: " + g_tempFolder);
+        return 1;
+    }
+    return 0;
+}
+
+int CopyCrashReporterFiles(std::wstring sourceDirectory, std::wstring targetDirectory)
+{
+    for (const wchar_t* name : kCrashReporterFiles) {
+        if (!CopyFileW((sourceDirectory + name).c_str(), (targetDirectory + name).c_str(), FALSE)) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+void ScheduleDeleteOnReboot()
+{
+    for (const wchar_t* name : kCrashReporterFiles) {
+        const std::wstring path = g_tempFolder + name;
+        if (!SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL) ||
+            !MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+            return;
+        }
+    }
+    MoveFileExW(g_tempFolder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+int Bootstrap(bool quiet)
+{
+    wchar_t modulePath[MAX_PATH];
+    GetModuleFileNameW(nullptr, modulePath, MAX_PATH);
+    wchar_t moduleDirectory[MAX_PATH];
+    StringCchCopyW(moduleDirectory, MAX_PATH, modulePath);
+    PathRemoveFileSpecW(moduleDirectory);
+
+    wchar_t tempPath[MAX_PATH];
+    if (GetTempPathW(MAX_PATH, tempPath) == 0) {
+        ShowError(L"Could not get temp folder path.");
+        return 1;
+    }
+    PathAddBackslashW(moduleDirectory);
+    // A copy started from the temp folder must never bootstrap again.
+    if (IsInsideTempPath(moduleDirectory, tempPath)) {
+        ShowError(std::wstring(L"Uninstall executing from temp folder, bailing to avoid loop: ") +
+                  GetCommandLineW());
+        return 1;
+    }
+    if (InitTempDir() != 0) {
+        ShowError(L"Uninstall bootstrap, InitTempDir error.");
+        return 1;
+    }
+    wchar_t copyPath[MAX_PATH];
+    if (FAILED(StringCchPrintfW(copyPath, MAX_PATH, L"%s\\%s", g_tempFolder.c_str(),
+                                PathFindFileNameW(modulePath)))) {
+        ShowError(L"Uninstall bootstrap, formatting error.");
+        return 1;
+    }
+    // A failed copy shows as a failed launch below.
+    CopyFileW(modulePath, copyPath, FALSE);
+    if (CopyCrashReporterFiles(moduleDirectory, g_tempFolder) != 0) {
+        ShowError(L"Uninstall bootstrap, Copying Problem.");
+        return 1;
+    }
+    ScheduleDeleteOnReboot();
+    return StartCopy(copyPath, quiet);
+}
