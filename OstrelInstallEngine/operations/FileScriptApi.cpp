@@ -48,7 +48,7 @@ SystemStateManager& StateManager(ScriptCall& call)
 
 bool Exists(ScriptCall& call, const std::wstring& path)
 {
-    return StateManager(call).IsDirectory(path) || StateManager(call).IsFile(path);
+    return StateManager(call).Exists(path);
 }
 
 std::unique_ptr<Stream> OpenPackageFile(ScriptCall& call, const std::string& name)

@@ -1,9 +1,10 @@
 // The Windows side of tools/benchmarks/run-uninstall-benchmark.sh:
-//   UninstallBenchmark time <game folder> <command line>
+//   UninstallBenchmark time chain|folder <game folder> <command line>
 //     starts the command with its standard output and error on a pipe and
-//     waits until every holder of the pipe has ended and the game folder is
-//     gone (an uninstaller that relaunches itself returns before its work is
-//     done). Prints "name value" lines: the seconds, the seconds to the first
+//     waits until the game folder is gone and, with "chain", every holder of
+//     the pipe has ended (an uninstaller that relaunches itself returns
+//     before its work is done; one that does not pass the pipe on to its
+//     copy ends only with the folder). Prints "name value" lines: the seconds, the seconds to the first
 //     "PROGRESS" line on the debug-output channel, and the largest peak
 //     working set among the processes that the command started.
 //   UninstallBenchmark delete <list file>
@@ -30,6 +31,7 @@ namespace {
 
 const DWORD kPollMs = 5;
 const DWORD kSampleEveryPolls = 4;
+const double kGiveUpSeconds = 600;
 
 double SecondsSince(const LARGE_INTEGER& start)
 {
@@ -97,7 +99,7 @@ bool PipeIsOpen(HANDLE outputRead)
     return true;
 }
 
-int Time(const std::wstring& gameFolder, std::wstring commandLine)
+int Time(bool toChainEnd, const std::wstring& gameFolder, std::wstring commandLine)
 {
     DebugChannelListener listener;
     std::wstring failure;
@@ -138,7 +140,13 @@ int Time(const std::wstring& gameFolder, std::wstring commandLine)
     std::string firstError;
     DWORD processId = 0;
     std::string text;
-    for (DWORD poll = 0; PipeIsOpen(outputRead.Get()) || Exists(gameFolder); ++poll) {
+    bool pipeOpen = true;
+    for (DWORD poll = 0; (toChainEnd && pipeOpen) || Exists(gameFolder); ++poll) {
+        pipeOpen = pipeOpen && PipeIsOpen(outputRead.Get());
+        if (SecondsSince(start) > kGiveUpSeconds) {
+            std::fputs("UninstallBenchmark: gave up waiting\n", stderr);
+            return 1;
+        }
         if (poll % kSampleEveryPolls == 0) {
             sampler.Sample();
         }
@@ -197,13 +205,13 @@ int main()
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     LocalMemory argvOwner(argv);
     const std::wstring mode = argc > 1 ? argv[1] : L"";
-    if (mode == L"time" && argc == 4) {
-        return Time(argv[2], argv[3]);
+    if (mode == L"time" && argc == 5) {
+        return Time(std::wstring(argv[2]) == L"chain", argv[3], argv[4]);
     }
     if (mode == L"delete" && argc == 3) {
         return DeleteListed(argv[2]);
     }
-    std::fputs("usage: UninstallBenchmark time <game folder> <command line> | delete <list>\n",
+    std::fputs("usage: UninstallBenchmark time chain|folder <game folder> <command line> | delete <list>\n",
                stderr);
     return 2;
 }
