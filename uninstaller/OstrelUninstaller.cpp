@@ -3,7 +3,9 @@
 // with "bootstrapped" or "bootstrapped-quiet", does the work.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
+#include <exception>
 
 #include "Bootstrap.h"
 #include "DebugOutputRedirect.h"
@@ -11,11 +13,13 @@
 #include "QuietMode.h"
 #include "RunCleanup.h"
 #include "StandardHandles.h"
+#include "base/Exception.h"
+#include "base/Util.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
+namespace {
+
+int RunMode(HINSTANCE instance, const char* commandLine)
 {
-    SaveStandardHandles();
-    RedirectStdOutputToDebugger();
     // Tokens match exactly: letter case and trailing blanks make another
     // argument string, which bootstraps into dialog mode.
     if (strcmp(commandLine, "quiet") == 0) {
@@ -32,4 +36,22 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
         return exitCode;
     }
     return Bootstrap(false);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
+{
+    SaveStandardHandles();
+    RedirectStdOutputToDebugger();
+    // The modes report their own failures; this only keeps anything else from
+    // leaving the entry raw. Standard error is the debug channel.
+    try {
+        return RunMode(instance, commandLine);
+    } catch (const OstrelInstallEngine::Exception& error) {
+        OstrelInstallEngine::PrintFormatted(stderr, L"%s", error.GetEnglishDescription().c_str());
+    } catch (const std::exception& error) {
+        fprintf(stderr, "%s", error.what());
+    }
+    return 1;
 }

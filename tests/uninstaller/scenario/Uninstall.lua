@@ -16,11 +16,11 @@ end
 -- Each report stays long enough for the quiet writer, which polls every 100 ms.
 local function Report(done, text)
     progress.Report(done, 10000, text)
-    util.Sleep(0.4)
+    util.Sleep(0.5)
 end
 
 function Execute()
-    util.Sleep(0.4)
+    util.Sleep(0.5)
     if Scenario == "hold-lock" then
         util.Sleep(6)
     elseif Scenario == "fail-execute" then
