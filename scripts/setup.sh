@@ -9,7 +9,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64-dev googletest
   wine wine64 xvfb xauth
-  zip unzip python3 xdelta3 xz-utils file
+  zip unzip python3 xdelta3 xz-utils file liblnk-utils nsis
 )
 
 log() { printf '[setup] %s\n' "$*"; }

@@ -57,9 +57,13 @@ const Case kCases[] = {
     {"LowerCaseRootIsAccepted",
      "props.Result = util.IsRegKey(props.LowerKey) and L'yes' or L'no'", L"yes"},
     {"ShortRootNameStopsTheQuery", "util.IsRegKey(L'HKLM\\\\Software')", nullptr, L"10078"},
-    {"ShortRootNameIsRecordedByTheTolerantRemoval",
-     "uninstall.RemoveRegKey(L'HKLM\\\\Software\\\\X') props.Result = L'went on'", L"went on",
-     nullptr, {L"Internal check failed (10078)"}},
+    {"ShortRootNameIsRecordedByTheTolerantRemovals",
+     "uninstall.RemoveRegKey(L'HKLM\\\\Software\\\\X')\n"
+     "uninstall.ClearAndRemoveRegKey(L'HKLM\\\\Software\\\\X')\n"
+     "uninstall.RemoveRegKeyTree(L'HKLM\\\\Software\\\\X', L'HKLM') props.Result = L'went on'",
+     L"went on", nullptr,
+     {L"Internal check failed (10078)", L"Internal check failed (10078)",
+      L"Internal check failed (10078)"}},
     {"LockedKeyCountsAsAbsent",
      "props.Result = util.IsRegKey(k .. L'\\\\Locked') and L'yes' or L'no'\n"
      "uninstall.RemoveRegKey(k .. L'\\\\Locked')\n"
