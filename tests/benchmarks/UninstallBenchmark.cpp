@@ -5,7 +5,8 @@
 //     the pipe has ended (an uninstaller that relaunches itself returns
 //     before its work is done; one that does not pass the pipe on to its
 //     copy ends only with the folder). Prints "name value" lines: the seconds, the seconds to the first
-//     "PROGRESS" line on the debug-output channel, and the largest peak
+//     "PROGRESS" line on the debug-output channel, to the game folder's end
+//     and to the final line (SUCCESS or ERROR), and the largest peak
 //     working set among the processes that the command started.
 //   UninstallBenchmark delete <list file>
 //     the floor: "F\t<path>" lines with DeleteFileW, "D\t<path>" lines with
@@ -137,12 +138,17 @@ int Time(bool toChainEnd, const std::wstring& gameFolder, std::wstring commandLi
 
     PeakSampler sampler(started.dwProcessId);
     double firstProgress = -1;
+    double finalLine = -1;
+    double folderGone = -1;
     std::string firstError;
     DWORD processId = 0;
     std::string text;
     bool pipeOpen = true;
     for (DWORD poll = 0; (toChainEnd && pipeOpen) || Exists(gameFolder); ++poll) {
         pipeOpen = pipeOpen && PipeIsOpen(outputRead.Get());
+        if (folderGone < 0 && !Exists(gameFolder)) {
+            folderGone = SecondsSince(start);
+        }
         if (SecondsSince(start) > kGiveUpSeconds) {
             std::fputs("UninstallBenchmark: gave up waiting\n", stderr);
             return 1;
@@ -154,14 +160,20 @@ int Time(bool toChainEnd, const std::wstring& gameFolder, std::wstring commandLi
             if (firstProgress < 0 && text.find("PROGRESS\t") != std::string::npos) {
                 firstProgress = SecondsSince(start);
             }
+            if (text.find("SUCCESS") != std::string::npos ||
+                text.find("ERROR\t") != std::string::npos) {
+                finalLine = SecondsSince(start);
+            }
             if (firstError.empty() && text.find("ERROR\t") != std::string::npos) {
                 firstError = text;
             }
         }
     }
     const double seconds = SecondsSince(start);
-    std::printf("seconds %.3f\nfirst_progress %.3f\npeak_working_set_kb %zu\n", seconds,
-                firstProgress, sampler.WorkerPeak() / 1024);
+    std::printf("seconds %.3f\nfirst_progress %.3f\nfolder_gone %.3f\nfinal_line %.3f\n"
+                "peak_working_set_kb %zu\n",
+                seconds, firstProgress, folderGone < 0 ? seconds : folderGone, finalLine,
+                sampler.WorkerPeak() / 1024);
     if (!firstError.empty()) {
         std::printf("error %s\n", firstError.c_str());
     }

@@ -107,9 +107,11 @@ for method, label in (("ours", "ours (quiet, to the pipe's end)"),
     ratio = "" if method == "ours" else "   ours/this %.2f" % (ours / seconds)
     runs = " ".join("%.2f" % float(v["seconds"]) for v in rows[(10000, method)])
     print("  10,000 files  %-42s %6.2f  (%s)%s" % (label, seconds, runs, ratio))
+print("  ours, medians: start to first PROGRESS line, to the game folder gone, to the final line,")
+print("  to the chain's end; peak working set of the quiet copy")
 for files in (1000, 10000):
-    print("  %6s files  ours: %.2f s, first PROGRESS line after %.3f s, peak working set %d KB"
-          % ("{:,}".format(files), median(files, "ours", "seconds"),
-             median(files, "ours", "first_progress"),
-             median(files, "ours", "peak_working_set_kb")))
+    print("  %6s files  %.3f s  %.3f s  %.3f s  %.3f s  %6d KB"
+          % ("{:,}".format(files), median(files, "ours", "first_progress"),
+             median(files, "ours", "folder_gone"), median(files, "ours", "final_line"),
+             median(files, "ours", "seconds"), median(files, "ours", "peak_working_set_kb")))
 PY
