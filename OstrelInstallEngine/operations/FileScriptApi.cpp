@@ -101,9 +101,9 @@ void RemoveTolerantly(ScriptCall& call, const std::wstring& path, Removal remova
 }
 
 // The same for a single file or empty folder, asked the other way round: an
-// uninstall removes thousands of them, nearly all present, and under Wine the
-// query costs about as much as the removal. A removal that failed on an item
-// that is not there changed nothing, which is the same as not trying.
+// uninstall removes thousands of them, nearly all present, so the usual one
+// needs no query. A removal that failed on an item that is not there changed
+// nothing, which is the same as not trying.
 template <typename Removal>
 void RemoveTolerantlyFirst(ScriptCall& call, const std::wstring& path, Removal removal)
 {

@@ -149,8 +149,7 @@ UniqueFileHandle SystemStateManager::CreateFile(const std::wstring& path)
 }
 
 // The read-only bit is looked at only when the plain delete is refused: an
-// uninstall deletes thousands of files, and under Wine every attribute query
-// costs about as much as the delete.
+// uninstall deletes thousands of files, and the usual one needs no query.
 void SystemStateManager::DeleteFile(const std::wstring& path)
 {
     if (DeleteFileW(path.c_str())) {
