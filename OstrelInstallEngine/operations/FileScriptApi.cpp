@@ -48,7 +48,7 @@ SystemStateManager& StateManager(ScriptCall& call)
 
 bool Exists(ScriptCall& call, const std::wstring& path)
 {
-    return StateManager(call).IsDirectory(path) || StateManager(call).IsFile(path);
+    return StateManager(call).Exists(path);
 }
 
 std::unique_ptr<Stream> OpenPackageFile(ScriptCall& call, const std::string& name)
@@ -97,6 +97,22 @@ void RemoveTolerantly(ScriptCall& call, const std::wstring& path, Removal remova
         removal(StateManager(call), path);
     } catch (const Exception& failure) {
         call.Package().AddError(failure.Clone());
+    }
+}
+
+// The same for a single file or empty folder, asked the other way round: an
+// uninstall removes thousands of them, nearly all present, so the usual one
+// needs no query. A removal that failed on an item that is not there changed
+// nothing, which is the same as not trying.
+template <typename Removal>
+void RemoveTolerantlyFirst(ScriptCall& call, const std::wstring& path, Removal removal)
+{
+    try {
+        removal(StateManager(call), path);
+    } catch (const Exception& failure) {
+        if (Exists(call, path)) {
+            call.Package().AddError(failure.Clone());
+        }
     }
 }
 
@@ -274,18 +290,18 @@ void InstallTryRemoveDirectory(ScriptCall& call)
 
 void UninstallRemoveFile(ScriptCall& call)
 {
-    RemoveTolerantly(call, call.WideArgument(1),
-                     [](SystemStateManager& manager, const std::wstring& path) {
-                         manager.DeleteFile(path);
-                     });
+    RemoveTolerantlyFirst(call, call.WideArgument(1),
+                          [](SystemStateManager& manager, const std::wstring& path) {
+                              manager.DeleteFile(path);
+                          });
 }
 
 void UninstallRemoveDirectory(ScriptCall& call)
 {
-    RemoveTolerantly(call, call.WideArgument(1),
-                     [](SystemStateManager& manager, const std::wstring& path) {
-                         manager.RemoveDirectory(path);
-                     });
+    RemoveTolerantlyFirst(call, call.WideArgument(1),
+                          [](SystemStateManager& manager, const std::wstring& path) {
+                              manager.RemoveDirectory(path);
+                          });
 }
 
 void UninstallClearAndRemoveDirectory(ScriptCall& call)

@@ -2,7 +2,9 @@
 
 #include <lauxlib.h>
 
+#include <cstdint>
 #include <cwchar>
+#include <string>
 #include <string_view>
 
 #include "script/LuaWideStringBoundary.h"
@@ -21,6 +23,32 @@ const char kCacheKey[] = "OstrelInstallEngine.WideStringCache";
 int AbsoluteIndex(lua_State* L, int index)
 {
     return (index > 0 || index <= LUA_REGISTRYINDEX) ? index : lua_gettop(L) + index + 1;
+}
+
+// The cache's key for a text: each code unit in the byte shapes of UTF-8
+// (one to three bytes, lone surrogates included), so that no two texts share
+// a key. Lua 5.1 hashes a string from a sample of its bytes, every second
+// byte for keys of 32 to 63 bytes: the raw UTF-16 of plain text would offer
+// it only zero high bytes, and every path of one length would land in one
+// hash chain, which made each new wide string cost a walk through thousands.
+std::string CacheKey(const wchar_t* text, size_t length)
+{
+    std::string key;
+    key.reserve(length);
+    for (size_t i = 0; i < length; ++i) {
+        const unsigned unit = static_cast<uint16_t>(text[i]);
+        if (unit < 0x80) {
+            key += static_cast<char>(unit);
+        } else if (unit < 0x800) {
+            key += static_cast<char>(0xC0 | (unit >> 6));
+            key += static_cast<char>(0x80 | (unit & 0x3F));
+        } else {
+            key += static_cast<char>(0xE0 | (unit >> 12));
+            key += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+            key += static_cast<char>(0x80 | (unit & 0x3F));
+        }
+    }
+    return key;
 }
 
 std::wstring_view ViewOf(lua_State* L, int index)
@@ -111,7 +139,8 @@ void LuaWideString::Push(lua_State* L, const wchar_t* text, size_t length)
     if (!lua_istable(L, -1)) {
         luaL_error(L, "wide strings are not open in this Lua state");
     }
-    lua_pushlstring(L, reinterpret_cast<const char*>(text), length * sizeof(wchar_t));
+    const std::string key = CacheKey(text, length);
+    lua_pushlstring(L, key.data(), key.size());
     lua_pushvalue(L, -1);
     lua_rawget(L, -3);
     if (!lua_isnil(L, -1)) {

@@ -6,13 +6,7 @@ namespace OstrelInstallEngine {
 
 namespace {
 
-// Per-round shift amounts and the sine-derived constants T[i] of RFC 1321.
-const int kShifts[64] = {
-    7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
-    5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20,
-    4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
-    6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
-
+// The sine-derived constants T[i] of RFC 1321.
 const uint32_t kSines[64] = {
     0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613,
     0xfd469501, 0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193,
@@ -44,16 +38,19 @@ void StoreLittleEndian(uint32_t value, unsigned char* bytes)
     }
 }
 
-// One step of a round: the round's mixing function of b, c and d, a message
-// word, a sine constant and a rotation, then the four words move on.
-template <typename Mix>
-void Step(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, Mix mix, uint32_t word, int i)
+// One step of a round: a += mix(b, c, d) + word + sine, rotated, plus b. The
+// mixing functions are RFC 1321's F, G, H and I, F and G in forms with one
+// operation fewer. Each step is written out with constant rotations: a loop
+// over tables of them leaves the compiler variable shifts and table loads.
+inline uint32_t F(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
+inline uint32_t G(uint32_t x, uint32_t y, uint32_t z) { return y ^ (z & (x ^ y)); }
+inline uint32_t H(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
+inline uint32_t I(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
+
+template <uint32_t (*Mix)(uint32_t, uint32_t, uint32_t), int Shift>
+inline void Step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t word, int i)
 {
-    const uint32_t rotated = RotateLeft(a + mix(b, c, d) + kSines[i] + word, kShifts[i]);
-    a = d;
-    d = c;
-    c = b;
-    b = b + rotated;
+    a = b + RotateLeft(a + Mix(b, c, d) + word + kSines[i], Shift);
 }
 
 }  // namespace
@@ -114,30 +111,78 @@ Md5Digest Md5::Final() const
 
 void Md5::Transform(const unsigned char block[64])
 {
-    uint32_t words[16];
+    uint32_t x[16];
     for (int i = 0; i < 16; ++i) {
-        words[i] = LoadLittleEndian(block + 4 * i);
+        x[i] = LoadLittleEndian(block + 4 * i);
     }
     uint32_t a = m_state[0];
     uint32_t b = m_state[1];
     uint32_t c = m_state[2];
     uint32_t d = m_state[3];
-    const auto f = [](uint32_t x, uint32_t y, uint32_t z) { return (x & y) | (~x & z); };
-    const auto g = [](uint32_t x, uint32_t y, uint32_t z) { return (x & z) | (y & ~z); };
-    const auto h = [](uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; };
-    const auto k = [](uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); };
-    for (int i = 0; i < 16; ++i) {
-        Step(a, b, c, d, f, words[i], i);
-    }
-    for (int i = 16; i < 32; ++i) {
-        Step(a, b, c, d, g, words[(5 * i + 1) % 16], i);
-    }
-    for (int i = 32; i < 48; ++i) {
-        Step(a, b, c, d, h, words[(3 * i + 5) % 16], i);
-    }
-    for (int i = 48; i < 64; ++i) {
-        Step(a, b, c, d, k, words[(7 * i) % 16], i);
-    }
+    Step<F, 7>(a, b, c, d, x[0], 0);
+    Step<F, 12>(d, a, b, c, x[1], 1);
+    Step<F, 17>(c, d, a, b, x[2], 2);
+    Step<F, 22>(b, c, d, a, x[3], 3);
+    Step<F, 7>(a, b, c, d, x[4], 4);
+    Step<F, 12>(d, a, b, c, x[5], 5);
+    Step<F, 17>(c, d, a, b, x[6], 6);
+    Step<F, 22>(b, c, d, a, x[7], 7);
+    Step<F, 7>(a, b, c, d, x[8], 8);
+    Step<F, 12>(d, a, b, c, x[9], 9);
+    Step<F, 17>(c, d, a, b, x[10], 10);
+    Step<F, 22>(b, c, d, a, x[11], 11);
+    Step<F, 7>(a, b, c, d, x[12], 12);
+    Step<F, 12>(d, a, b, c, x[13], 13);
+    Step<F, 17>(c, d, a, b, x[14], 14);
+    Step<F, 22>(b, c, d, a, x[15], 15);
+    Step<G, 5>(a, b, c, d, x[1], 16);
+    Step<G, 9>(d, a, b, c, x[6], 17);
+    Step<G, 14>(c, d, a, b, x[11], 18);
+    Step<G, 20>(b, c, d, a, x[0], 19);
+    Step<G, 5>(a, b, c, d, x[5], 20);
+    Step<G, 9>(d, a, b, c, x[10], 21);
+    Step<G, 14>(c, d, a, b, x[15], 22);
+    Step<G, 20>(b, c, d, a, x[4], 23);
+    Step<G, 5>(a, b, c, d, x[9], 24);
+    Step<G, 9>(d, a, b, c, x[14], 25);
+    Step<G, 14>(c, d, a, b, x[3], 26);
+    Step<G, 20>(b, c, d, a, x[8], 27);
+    Step<G, 5>(a, b, c, d, x[13], 28);
+    Step<G, 9>(d, a, b, c, x[2], 29);
+    Step<G, 14>(c, d, a, b, x[7], 30);
+    Step<G, 20>(b, c, d, a, x[12], 31);
+    Step<H, 4>(a, b, c, d, x[5], 32);
+    Step<H, 11>(d, a, b, c, x[8], 33);
+    Step<H, 16>(c, d, a, b, x[11], 34);
+    Step<H, 23>(b, c, d, a, x[14], 35);
+    Step<H, 4>(a, b, c, d, x[1], 36);
+    Step<H, 11>(d, a, b, c, x[4], 37);
+    Step<H, 16>(c, d, a, b, x[7], 38);
+    Step<H, 23>(b, c, d, a, x[10], 39);
+    Step<H, 4>(a, b, c, d, x[13], 40);
+    Step<H, 11>(d, a, b, c, x[0], 41);
+    Step<H, 16>(c, d, a, b, x[3], 42);
+    Step<H, 23>(b, c, d, a, x[6], 43);
+    Step<H, 4>(a, b, c, d, x[9], 44);
+    Step<H, 11>(d, a, b, c, x[12], 45);
+    Step<H, 16>(c, d, a, b, x[15], 46);
+    Step<H, 23>(b, c, d, a, x[2], 47);
+    Step<I, 6>(a, b, c, d, x[0], 48);
+    Step<I, 10>(d, a, b, c, x[7], 49);
+    Step<I, 15>(c, d, a, b, x[14], 50);
+    Step<I, 21>(b, c, d, a, x[5], 51);
+    Step<I, 6>(a, b, c, d, x[12], 52);
+    Step<I, 10>(d, a, b, c, x[3], 53);
+    Step<I, 15>(c, d, a, b, x[10], 54);
+    Step<I, 21>(b, c, d, a, x[1], 55);
+    Step<I, 6>(a, b, c, d, x[8], 56);
+    Step<I, 10>(d, a, b, c, x[15], 57);
+    Step<I, 15>(c, d, a, b, x[6], 58);
+    Step<I, 21>(b, c, d, a, x[13], 59);
+    Step<I, 6>(a, b, c, d, x[4], 60);
+    Step<I, 10>(d, a, b, c, x[11], 61);
+    Step<I, 15>(c, d, a, b, x[2], 62);
+    Step<I, 21>(b, c, d, a, x[9], 63);
     m_state[0] += a;
     m_state[1] += b;
     m_state[2] += c;

@@ -107,6 +107,11 @@ bool SystemStateManager::IsFile(const std::wstring& path) const
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool SystemStateManager::Exists(const std::wstring& path) const
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool SystemStateManager::IsRegKey(const std::wstring& keyPath) const
 {
     try {
@@ -147,21 +152,25 @@ UniqueFileHandle SystemStateManager::CreateFile(const std::wstring& path)
     return file;
 }
 
+// The read-only bit is looked at only when the plain delete is refused: an
+// uninstall deletes thousands of files, and the usual one needs no query.
 void SystemStateManager::DeleteFile(const std::wstring& path)
 {
+    if (DeleteFileW(path.c_str())) {
+        return;
+    }
+    DWORD error = GetLastError();
     DWORD attributes = GetFileAttributesW(path.c_str());
-    bool readOnlyCleared = false;
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        readOnlyCleared =
-            SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) != FALSE;
-    }
-    if (!DeleteFileW(path.c_str())) {
-        DWORD error = GetLastError();
-        if (readOnlyCleared) {
-            SetFileAttributesW(path.c_str(), attributes);
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
+        if (DeleteFileW(path.c_str())) {
+            return;
         }
-        ThrowWin32Failure(kDeleteFileFailure, error, path);
+        error = GetLastError();
+        SetFileAttributesW(path.c_str(), attributes);
     }
+    ThrowWin32Failure(kDeleteFileFailure, error, path);
 }
 
 void SystemStateManager::MoveFile(const std::wstring& source, const std::wstring& destination)

@@ -43,6 +43,8 @@ public:
     bool IsDirectory(const std::wstring& path) const;
     // Any existing non-directory counts as a file.
     bool IsFile(const std::wstring& path) const;
+    // A file or a folder, in one query.
+    bool Exists(const std::wstring& path) const;
     // False too for a key that exists but cannot be opened with full access.
     bool IsRegKey(const std::wstring& keyPath) const;
     bool IsRegValue(const std::wstring& keyPath, const std::wstring& valueName) const;

@@ -5,6 +5,9 @@ add_library(ostrel_minizip STATIC
   "${MINIZIP_SOURCE_DIR}/ioapi.c")
 target_include_directories(ostrel_minizip SYSTEM PUBLIC "${MINIZIP_SOURCE_DIR}")
 target_compile_definitions(ostrel_minizip PUBLIC NOUNCRYPT)
+# The compressed data comes through the archive's Stream in blocks of this
+# size, each with a seek: 16 KB by default, measurably slower.
+target_compile_definitions(ostrel_minizip PRIVATE UNZ_BUFSIZE=131072)
 target_link_libraries(ostrel_minizip PUBLIC ostrel_zlib)
 
 # minizip's zip API, for the tools that write archives; the engine only reads.

@@ -138,6 +138,11 @@ TEST(LuaWideStringTest, EqualContentsAreInterned)
     EXPECT_EQ("1 2 nil", lua.Eval("local t = {} t[L'k'] = 1 t[L'k2'] = 2 return t[L'k'] .. ' ' .. t[L('k' .. 2)] .. ' ' .. tostring(t[L'K'])"));
     EXPECT_EQ("false false", lua.Eval("return tostring(rawequal(L'a', L'b')) .. ' ' .. tostring(L'a' == L'A')"));
     EXPECT_EQ("true", lua.Eval("return rawequal(L'a\\0b', L'a\\0b') and not rawequal(L'a\\0b', L'a\\0c')"));
+    // Texts beyond ASCII, a lone surrogate and the replacement character stay apart.
+    EXPECT_EQ("true", lua.Eval("local lone, fffd = wstring.char(0xD800), wstring.char(0xFFFD) "
+                               "return rawequal(wstring.char(0xD800), lone) and not rawequal(lone, fffd) "
+                               "and not rawequal(wstring.char(0x100), wstring.char(0x80)) "
+                               "and rawequal(L'\\195\\169', wstring.char(0xE9))"));
 
     lua_State* L = lua.State();
     LuaWideString::Push(L, L"abc", 3);
