@@ -25,7 +25,6 @@ using OstrelTest::ReadFileBytes;
 using OstrelTest::TempFolder;
 using OstrelTest::TestRegistryKey;
 using OstrelTest::WriteFileBytes;
-using TransactionTest::CreateKey;
 using TransactionTest::DwordBytes;
 using TransactionTest::KeyExists;
 using TransactionTest::ReadValue;
@@ -101,7 +100,7 @@ TEST(RollbackCommitTasksTest, CopyRegKeyTaskRecreatesAKeyTreeFromItsBackup)
     WriteValue(backup, L"Number", REG_DWORD, DwordBytes(0x12345678));
     WriteValue(backup, L"", REG_SZ, StringBytes(L"default"));
     WriteValue(backup + L"\\Sub\\Deep", L"Bytes", REG_BINARY, bytes);
-    CreateKey(backup + L"\\Empty");
+    WriteValue(backup + L"\\Empty", L"", REG_NONE, "");
 
     Perform(std::make_unique<CopyRegKeyTask>(testKey.KeyPath() + L"\\Backup", testKey.KeyPath() + L"\\Original\\Key"));
     ExpectValue(original, L"Text", REG_SZ, StringBytes(L"text \u00e9"));
