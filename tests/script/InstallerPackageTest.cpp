@@ -36,6 +36,17 @@ struct PhaseFailure {
     bool wrapped;
     std::wstring english;  // the Lua message when wrapped
     std::wstring trace;
+    std::wstring problem = L"";  // the one problem recorded, if any
+    bool throwingReporter = false;
+};
+
+// A reporter that fails as the rollback starts.
+class ThrowingReporter : public ProgressReporter {
+public:
+    void ReportProgress(double, const std::wstring&) override
+    {
+        throw GenericException(L"m", L"s", L"reporter failed", 10558);
+    }
 };
 
 const PhaseFailure kPhaseFailures[] = {
@@ -69,6 +80,17 @@ const PhaseFailure kPhaseFailures[] = {
      " for _, item in ipairs(data) do Trace(item .. L';') end Trace(localizer.GetString(1000010003)) end)"
      " util.FailWithError(L'm', L's', L'e', 10605) end",
      true, 10605, false, L"e", L"x;y;Internal check failed"},
+    // A failed undo does not stop the others, and the user learns of it as a
+    // problem of the run that names what stayed, even with warnings suppressed.
+    {"function Execute() install.AddRollbackTask(function() Trace(L'A') end)"
+     " install.AddRollbackTask(function() error('save folder not restored', 0) end)"
+     " install.AddRollbackTask(function() Trace(L'C') end) uninstall.StartSuppressWarnings()"
+     " util.FailWithError(L'm', L's', L'e', 10556) end",
+     true, 10556, false, L"e", L"CA", L"Unable to undo a change: save folder not restored (10016)"},
+    // A failing reporter loses no undo work, and the run's own failure leaves.
+    {"function Execute() install.AddRollbackTask(function() Trace(L'A') end)"
+     " install.AddRollbackTask(function() Trace(L'B') end) util.FailWithError(L'm', L's', L'e', 10557) end",
+     true, 10557, false, L"e", L"BA", L"", true},
 };
 
 TEST(InstallerPackageTest, PhaseFailures)
@@ -77,7 +99,12 @@ TEST(InstallerPackageTest, PhaseFailures)
         SCOPED_TRACE(c.script);
         ScriptPackage script(*c.script != '\0' ? Script(c.script) : std::string());
         EXPECT_TRUE(script.Package().IsOpen());
+        ThrowingReporter reporter;
+        if (c.throwingReporter) {
+            script.Package().SetProgressReporter(&reporter);
+        }
         auto error = CatchEngineFailure([&] { c.execute ? script.Package().Execute() : script.Package().Prepare(); });
+        script.Package().SetProgressReporter(nullptr);
         ASSERT_NE(nullptr, error);
         EXPECT_EQ(std::to_wstring(c.code), error->GetErrorCode());
         if (c.wrapped) {
@@ -94,6 +121,12 @@ TEST(InstallerPackageTest, PhaseFailures)
             EXPECT_EQ(L"s", error->GetLocalizedSummary());
         }
         EXPECT_EQ(c.trace, script.Prop("Trace"));
+        const auto problems = script.Package().GetErrors();
+        EXPECT_EQ(c.problem.empty() ? 0u : 1u, problems.size());
+        if (!c.problem.empty() && problems.size() == 1) {
+            EXPECT_EQ(c.problem, problems[0]->GetDisplaySummary());
+            EXPECT_EQ(L"Rollback task failed: Lua exception: save folder not restored", problems[0]->GetEnglishMessage());
+        }
     }
 }
 
@@ -168,55 +201,6 @@ end)lua");
     script.Package().Close();
     EXPECT_EQ(L"CBA", g_closeTrace);
     EXPECT_FALSE(script.Package().IsOpen());
-}
-
-// A failed undo does not stop the others, and the user learns of it as a
-// problem of the run that names what stayed, even with warnings suppressed.
-TEST(InstallerPackageTest, RollbackTaskErrorIsRecordedAndTheRestStillRuns)
-{
-    ScriptPackage script(Script(R"lua(
-function Execute()
-    install.AddRollbackTask(function() Trace(L"A") end)
-    install.AddRollbackTask(function() error("save folder not restored", 0) end)
-    install.AddRollbackTask(function() Trace(L"C") end)
-    uninstall.StartSuppressWarnings()
-    util.FailWithError(L"m", L"s", L"e", 10556)
-end)lua"));
-    auto error = CatchEngineFailure([&] { script.Package().Execute(); });
-    ASSERT_NE(nullptr, error);
-    EXPECT_EQ(L"10556", error->GetErrorCode());
-    EXPECT_EQ(L"CA", script.Prop("Trace"));
-    auto problems = script.Package().GetErrors();
-    ASSERT_EQ(1u, problems.size());
-    EXPECT_EQ(L"Unable to undo a change: save folder not restored (10016)", problems[0]->GetDisplaySummary());
-    EXPECT_EQ(L"Rollback task failed: Lua exception: save folder not restored", problems[0]->GetEnglishMessage());
-}
-
-// The reporter fails as the rollback starts: the undo work still runs, and
-// the run's own failure is the one that leaves.
-class ThrowingReporter : public ProgressReporter {
-public:
-    void ReportProgress(double, const std::wstring&) override
-    {
-        throw GenericException(L"m", L"s", L"reporter failed", 10558);
-    }
-};
-
-TEST(InstallerPackageTest, FailingReporterLosesNoUndoWork)
-{
-    ScriptPackage script(Script(R"lua(
-function Execute()
-    install.AddRollbackTask(function() Trace(L"A") end)
-    install.AddRollbackTask(function() Trace(L"B") end)
-    util.FailWithError(L"m", L"s", L"e", 10557)
-end)lua"));
-    ThrowingReporter reporter;
-    script.Package().SetProgressReporter(&reporter);
-    auto error = CatchEngineFailure([&] { script.Package().Execute(); });
-    script.Package().SetProgressReporter(nullptr);
-    ASSERT_NE(nullptr, error);
-    EXPECT_EQ(L"10557", error->GetErrorCode());
-    EXPECT_EQ(L"BA", script.Prop("Trace"));
 }
 
 // util.RecordError collects problems and Execute succeeds; suppression drops

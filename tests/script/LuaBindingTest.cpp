@@ -3,6 +3,8 @@
 // table, the extra globals and the module paths.
 #include <gtest/gtest.h>
 
+#include <typeinfo>
+
 #include "base/Check.h"
 #include "base/Exceptions.h"
 #include "EngineFailure.h"
@@ -83,43 +85,38 @@ end
 };
 
 // Every engine exception type arrives at the caller of the phase with its
-// type and texts, after the rollback; a LuaException of an operation is
+// type, code and texts, after the rollback; a LuaException of an operation is
 // wrapped like a script error.
 TEST_F(LuaBindingTest, EngineExceptionsKeepTheirTypeAndTexts)
 {
+    const struct {
+        const char* call;
+        const std::type_info& type;
+        const wchar_t* code;
+        const wchar_t* englishStart;
+    } cases[] = {
+        {"test.Generic()", typeid(GenericException), L"10701", L"generic english"},
+        {"test.SanityCheck()", typeid(SanityCheckException), L"10702", L"Assertion failed (LuaBindingTest:"},
+        {"test.Win32()", typeid(Win32Exception), L"10703:00000005", L"win32 english (CreateFileW returned 00000005: "},
+        {"test.MiniZip()", typeid(MiniZipException), L"10704:-103", L"zip english (unzOpen returned -103)"},
+        {"test.Wrapped()", typeid(GenericException), L"10705", L"wrapped english"},
+        {"test.Lua()", typeid(SanityCheckException), L"10706", L"Unexpected exception Lua exception: from the binding"},
+    };
+    for (const auto& c : cases) {
+        m_script.Package().SetStringProp("Rolled", L"");
+        auto error = ExecuteFailure(c.call);
+        ASSERT_NE(nullptr, error) << c.call;
+        EXPECT_TRUE(typeid(*error) == c.type) << c.call;
+        EXPECT_EQ(c.code, error->GetErrorCode());
+        EXPECT_EQ(0u, error->GetEnglishMessage().find(c.englishStart)) << c.call;
+        EXPECT_EQ(L"yes", m_script.Prop("Rolled")) << c.call;
+    }
     auto generic = ExecuteFailure("test.Generic()");
-    ASSERT_NE(nullptr, dynamic_cast<GenericException*>(generic.get()));
     EXPECT_EQ(L"generic message", generic->GetLocalizedMessage());
     EXPECT_EQ(L"generic summary", generic->GetLocalizedSummary());
     EXPECT_EQ(L"generic english", generic->GetEnglishMessage());
-    EXPECT_EQ(L"10701", generic->GetErrorCode());
-    EXPECT_EQ(L"yes", m_script.Prop("Rolled"));
-
-    auto check = ExecuteFailure("test.SanityCheck()");
-    ASSERT_NE(nullptr, dynamic_cast<SanityCheckException*>(check.get()));
-    EXPECT_EQ(L"10702", check->GetErrorCode());
-    EXPECT_EQ(0u, check->GetEnglishMessage().find(L"Assertion failed (LuaBindingTest:"));
-
-    auto win32 = ExecuteFailure("test.Win32()");
-    ASSERT_NE(nullptr, dynamic_cast<Win32Exception*>(win32.get()));
-    EXPECT_EQ(L"10703:00000005", win32->GetErrorCode());
-    EXPECT_EQ(0u, win32->GetEnglishMessage().find(L"win32 english (CreateFileW returned 00000005: "));
-
-    auto zip = ExecuteFailure("test.MiniZip()");
-    ASSERT_NE(nullptr, dynamic_cast<MiniZipException*>(zip.get()));
-    EXPECT_EQ(L"10704:-103", zip->GetErrorCode());
-    EXPECT_EQ(L"zip english (unzOpen returned -103)", zip->GetEnglishMessage());
-
-    auto wrapped = ExecuteFailure("test.Wrapped()");
-    ASSERT_NE(nullptr, dynamic_cast<GenericException*>(wrapped.get()));
-    EXPECT_EQ(L"wrapped english", wrapped->GetEnglishMessage());
-    EXPECT_EQ(L"10705", wrapped->GetErrorCode());
-
-    auto lua = ExecuteFailure("test.Lua()");
-    ASSERT_NE(nullptr, dynamic_cast<SanityCheckException*>(lua.get()));
-    EXPECT_EQ(L"Unexpected exception Lua exception: from the binding", lua->GetEnglishMessage());
-    EXPECT_EQ(L"10706", lua->GetErrorCode());
-    ASSERT_NE(nullptr, dynamic_cast<const LuaException*>(lua->GetCause()));
+    EXPECT_EQ(L"zip english (unzOpen returned -103)", ExecuteFailure("test.MiniZip()")->GetEnglishMessage());
+    ASSERT_NE(nullptr, dynamic_cast<const LuaException*>(ExecuteFailure("test.Lua()")->GetCause()));
 }
 
 // A cancel and a standard exception pass through the script, even pcall.
