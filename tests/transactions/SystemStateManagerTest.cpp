@@ -77,28 +77,6 @@ bool IsReadOnly(const std::wstring& path)
 
 void MakeReadOnly(const std::wstring& path) { SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY); }
 
-// A translated text of the process-wide table, replaced for one scope.
-class ReplacedText {
-public:
-    ReplacedText(int id, const std::wstring& text) : m_id(id), m_oldText(Localizer::GetInstance()->GetString(id))
-    {
-        Load(text);
-    }
-    ~ReplacedText() { Load(m_oldText); }
-
-private:
-    void Load(const std::wstring& text)
-    {
-        const std::string table = std::to_string(m_id) + "\t" + std::string(text.begin(), text.end());
-        auto stream = std::make_unique<MemoryStream>();
-        stream->SetData(table.data(), static_cast<uint32_t>(table.size()));
-        Localizer::GetInstance()->Load(std::move(stream));
-    }
-
-    int m_id;
-    std::wstring m_oldText;
-};
-
 // The private temporary folder is a fresh GUID folder under %TEMP% that lives
 // exactly as long as the object; temp names count up inside it.
 TEST(SystemStateManagerTest, TempFolderLivesAsLongAsTheObject)
@@ -129,11 +107,16 @@ TEST(SystemStateManagerTest, TempFolderLivesAsLongAsTheObject)
 // build the report of it (a placeholder without an argument).
 TEST(SystemStateManagerTest, DestructionToleratesAVanishedFolderAndABadReport)
 {
-    for (bool badText : {false, true}) {
-        std::unique_ptr<ReplacedText> text;
-        if (badText) {
-            text = std::make_unique<ReplacedText>(1000010024, L"Unable to remove folder \"%2DIR_NAME%\"");
-        }
+    const int id = 1000010024;
+    const auto load = [id](const std::wstring& text) {
+        const std::string table = std::to_string(id) + "\t" + std::string(text.begin(), text.end());
+        auto stream = std::make_unique<MemoryStream>();
+        stream->SetData(table.data(), static_cast<uint32_t>(table.size()));
+        Localizer::GetInstance()->Load(std::move(stream));
+    };
+    const std::wstring oldText = Localizer::GetInstance()->GetString(id);
+    for (const std::wstring& text : {oldText, std::wstring(L"Unable to remove folder \"%2DIR_NAME%\""), oldText}) {
+        load(text);
         auto manager = std::make_unique<SystemStateManager>();
         manager->NukeDirectory(manager->GetTempFolderPath());
         EXPECT_NO_THROW(manager.reset());
