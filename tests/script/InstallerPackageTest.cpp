@@ -286,7 +286,7 @@ TEST(InstallerPackageTest, BackupFileTransactedFollowsTheRun)
         script.Package().SetBoolProp("Fail", fail);
         auto error = CatchEngineFailure([&] { script.Package().Execute(); });
         EXPECT_EQ(fail ? L"10901" : L"<none>", error ? error->GetErrorCode() : L"<none>");
-        EXPECT_EQ(fail, OstrelTest::PathExists(file));
+        EXPECT_EQ(fail ? "original" : "", OstrelTest::PathExists(file) ? OstrelTest::ReadFileBytes(file) : "");
         EXPECT_FALSE(OstrelTest::PathExists(backup));
         OstrelTest::WriteFileBytes(folder.File(L"BK_00000000"), "someone else's");
     }
