@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "script/AsyncInstaller.h"
 #include "base/Exceptions.h"
 #include "EngineFailure.h"
@@ -29,19 +31,18 @@ AsyncInstallerState WaitForEnd(AsyncInstaller& installer)
     }
 }
 
-TEST(AsyncInstallerTest, NullPackageIs10091)
+std::wstring CodeOf(const std::function<void()>& action)
 {
-    auto error = CatchEngineFailure([] { AsyncInstaller installer(nullptr); });
-    ASSERT_NE(nullptr, error);
-    EXPECT_EQ(L"10091", error->GetErrorCode());
+    auto error = CatchEngineFailure(action);
+    return error ? error->GetErrorCode() : L"<none>";
 }
 
+// A successful run ends finished with progress 1 and the last text; no
+// package is 10091, and a finished installer refuses another Start.
 TEST(AsyncInstallerTest, SuccessfulRunEndsFinishedWithProgressOne)
 {
-    ScriptPackage script(R"lua(
-function Prepare() end
-function Execute() progress.Report(1, 2, L"half") end
-)lua");
+    EXPECT_EQ(L"10091", CodeOf([] { AsyncInstaller installer(nullptr); }));
+    ScriptPackage script("function Prepare() end function Execute() progress.Report(1, 2, L'half') end");
     AsyncInstaller installer(&script.Package());
     EXPECT_EQ(AIS_READY_TO_INSTALL, installer.GetState());
     installer.Prepare();
@@ -54,46 +55,40 @@ function Execute() progress.Report(1, 2, L"half") end
     EXPECT_EQ(1.0, progress);
     EXPECT_EQ(L"half", text);
     EXPECT_EQ(nullptr, installer.GetError());
+    EXPECT_EQ(L"10092", CodeOf([&] { installer.Start(); }));
 }
 
+// A failing Prepare stores its error and refuses Start (10092) and another
+// Prepare (10223).
 TEST(AsyncInstallerTest, FailingPrepareStoresTheErrorAndRefusesStart)
 {
-    ScriptPackage script(R"lua(
-function Prepare() util.FailWithError(L"running", L"running", L"game running", 10232) end
-function Execute() end
-)lua");
+    ScriptPackage script(
+        "function Prepare() util.FailWithError(L'running', L'running', L'game running', 10232) end function Execute() end");
     AsyncInstaller installer(&script.Package());
     installer.Prepare();
     EXPECT_EQ(AIS_ERROR, installer.GetState());
-    ASSERT_NE(nullptr, installer.GetError());
-    EXPECT_NE(nullptr, dynamic_cast<const GenericException*>(installer.GetError()));
+    ASSERT_NE(nullptr, dynamic_cast<const GenericException*>(installer.GetError()));
     EXPECT_EQ(L"10232", installer.GetError()->GetErrorCode());
-    auto start = CatchEngineFailure([&] { installer.Start(); });
-    ASSERT_NE(nullptr, start);
-    EXPECT_EQ(L"10092", start->GetErrorCode());
-    auto prepare = CatchEngineFailure([&] { installer.Prepare(); });
-    ASSERT_NE(nullptr, prepare);
-    EXPECT_EQ(L"10223", prepare->GetErrorCode());
+    EXPECT_EQ(L"10092", CodeOf([&] { installer.Start(); }));
+    EXPECT_EQ(L"10223", CodeOf([&] { installer.Prepare(); }));
 }
 
+// A failing Execute stores its error after the rollback.
 TEST(AsyncInstallerTest, FailingExecuteStoresTheErrorAfterTheRollback)
 {
     ScriptPackage script(R"lua(
-props.Trace = L""
 function Prepare() end
 function Execute()
     install.AddRollbackTask(function() props.Trace = L"rolled back" end)
     error("worker failure")
-end
-)lua");
+end)lua");
     AsyncInstaller installer(&script.Package());
     installer.Prepare();
     installer.Start();
     EXPECT_EQ(AIS_ERROR, WaitForEnd(installer));
-    const Exception* error = installer.GetError();
-    ASSERT_NE(nullptr, error);
-    EXPECT_EQ(L"10003", error->GetErrorCode());
-    EXPECT_NE(std::wstring::npos, error->GetEnglishMessage().find(L"worker failure"));
+    ASSERT_NE(nullptr, installer.GetError());
+    EXPECT_EQ(L"10003", installer.GetError()->GetErrorCode());
+    EXPECT_NE(std::wstring::npos, installer.GetError()->GetEnglishMessage().find(L"worker failure"));
     EXPECT_EQ(L"rolled back", script.Prop("Trace"));
 }
 
@@ -118,27 +113,13 @@ TEST(AsyncInstallerTest, StartWhileInstallingIs10017)
     auto error = CatchEngineFailure([&] { installer.Start(); });
     SetEvent(release.Get());
     EXPECT_EQ(AIS_FINISHED, WaitForEnd(installer));
-    EXPECT_TRUE(OstrelTest::IsCheckFailure(error.get(), L"AsyncInstaller",
-                                           L"m_state != AIS_INSTALLING", 10017));
-}
-
-TEST(AsyncInstallerTest, StartAfterFinishedIs10092)
-{
-    ScriptPackage script("function Prepare() end function Execute() end");
-    AsyncInstaller installer(&script.Package());
-    installer.Prepare();
-    installer.Start();
-    WaitForEnd(installer);
-    auto error = CatchEngineFailure([&] { installer.Start(); });
-    ASSERT_NE(nullptr, error);
-    EXPECT_EQ(L"10092", error->GetErrorCode());
+    EXPECT_TRUE(OstrelTest::IsCheckFailure(error.get(), L"AsyncInstaller", L"m_state != AIS_INSTALLING", 10017));
 }
 
 // The undo work of a cancelled run runs to its end, progress reports and all.
 TEST(AsyncInstallerTest, CancelRequestEndsTheRunCancelledAfterTheRollback)
 {
     ScriptPackage script(R"lua(
-props.Trace = L""
 function Prepare() end
 function Execute()
     install.AddRollbackTask(function()
@@ -150,8 +131,7 @@ function Execute()
         util.Sleep(0.001)
     end
     props.Trace = L"ran to the end"
-end
-)lua");
+end)lua");
     AsyncInstaller installer(&script.Package());
     installer.Prepare();
     installer.Start();
@@ -170,14 +150,7 @@ end
 // last statement has run.
 TEST(AsyncInstallerTest, DestroyingWhileTheWorkerRunsWaitsForIt)
 {
-    ScriptPackage script(R"lua(
-props.Trace = L""
-function Prepare() end
-function Execute()
-    util.Sleep(0.3)
-    props.Trace = L"worker done"
-end
-)lua");
+    ScriptPackage script("function Prepare() end function Execute() util.Sleep(0.3) props.Trace = L'worker done' end");
     {
         AsyncInstaller installer(&script.Package());
         installer.Prepare();

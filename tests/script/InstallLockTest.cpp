@@ -109,46 +109,32 @@ TEST_F(InstallLockTest, PackageInAnotherProcessHoldsTheLockUntilItDies)
     EXPECT_TRUE(next.IsOpen());
 }
 
-// The lock thread itself.
-TEST(InstallLockThreadTest, AcquireReleaseAndAcquireAgain)
+// The lock thread: acquire, release and acquire again; a release without
+// holding fails with the system error; a request after the thread ended
+// reports its exit code (the exit request itself may report it first).
+TEST(InstallLockThreadTest, RequestsAndTheirFailures)
 {
     InstallLock lock;
     lock.Create();
-    lock.Acquire(false);
-    EXPECT_TRUE(lock.IsHeld());
-    lock.Release();
-    EXPECT_FALSE(lock.IsHeld());
-    lock.Acquire(true);
-    EXPECT_TRUE(lock.IsHeld());
-    lock.Release();
-    lock.Shutdown();
-}
-
-TEST(InstallLockThreadTest, ReleaseWithoutHoldingFailsWithTheSystemError)
-{
-    InstallLock lock;
-    lock.Create();
-    auto error = CatchEngineFailure([&] { lock.Release(); });
-    ASSERT_NE(nullptr, error);
-    EXPECT_EQ(L"10369:00000120", error->GetErrorCode());
-    EXPECT_NE(std::wstring::npos,
-              error->GetEnglishMessage().find(L"): PerformLockOperation(lrtUnlock) != WAIT_FAILED; HRESULT 00000120: "));
-}
-
-// An exit request ends the lock thread; it may end before it posts the
-// result, and then the exit request itself reports the ended thread.
-TEST(InstallLockThreadTest, RequestAfterTheThreadEndedReportsItsExitCode)
-{
-    InstallLock lock;
-    lock.Create();
-    auto error = CatchEngineFailure([&] { lock.PerformLockOperation(InstallLock::lrtExit); });
-    if (!error) {
-        error = CatchEngineFailure([&] { lock.Release(); });
+    for (bool wait : {false, true}) {
+        lock.Acquire(wait);
+        EXPECT_TRUE(lock.IsHeld());
+        lock.Release();
+        EXPECT_FALSE(lock.IsHeld());
     }
-    ASSERT_NE(nullptr, error);
-    const std::wstring code = error->GetErrorCode();
+    auto release = CatchEngineFailure([&] { lock.Release(); });
+    ASSERT_NE(nullptr, release);
+    EXPECT_EQ(L"10369:00000120", release->GetErrorCode());
+    EXPECT_NE(std::wstring::npos,
+              release->GetEnglishMessage().find(L"): PerformLockOperation(lrtUnlock) != WAIT_FAILED; HRESULT 00000120: "));
+    auto ended = CatchEngineFailure([&] { lock.PerformLockOperation(InstallLock::lrtExit); });
+    if (!ended) {
+        ended = CatchEngineFailure([&] { lock.Release(); });
+    }
+    ASSERT_NE(nullptr, ended);
+    const std::wstring code = ended->GetErrorCode();
     EXPECT_TRUE(code == L"10380:00000000" || code == L"10375:00000000") << code;
-    EXPECT_NE(std::wstring::npos, error->GetEnglishMessage().find(L"): false; HRESULT 00000000: "));
+    EXPECT_NE(std::wstring::npos, ended->GetEnglishMessage().find(L"): false; HRESULT 00000000: "));
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // table, the extra globals and the module paths.
 #include <gtest/gtest.h>
 
+#include <typeinfo>
+
 #include "base/Check.h"
 #include "base/Exceptions.h"
 #include "EngineFailure.h"
@@ -16,59 +18,12 @@ using namespace OstrelInstallEngine;
 using OstrelTest::CatchEngineFailure;
 using OstrelTest::ScriptPackage;
 
-void ThrowGeneric(ScriptCall&)
-{
-    throw GenericException(L"generic message", L"generic summary", L"generic english", 10701);
-}
-
-void ThrowSanityCheck(ScriptCall&)
-{
-    OSTREL_FAIL(10702);
-}
-
-void ThrowWin32(ScriptCall&)
-{
-    throw Win32Exception(L"win32 message", L"win32 summary", L"win32 english", 10703,
-                         L"CreateFileW", ERROR_ACCESS_DENIED);
-}
-
-void ThrowMiniZip(ScriptCall&)
-{
-    throw MiniZipException(L"zip message", L"zip summary", L"zip english", 10704, L"unzOpen", -103);
-}
-
-void ThrowWrapped(ScriptCall&)
-{
-    GenericException(L"wrapped message", L"wrapped summary", L"wrapped english", 10705).Rethrow();
-}
-
-void ThrowCancel(ScriptCall&)
-{
-    throw CancelInstallException();
-}
-
-void ThrowLua(ScriptCall&)
-{
-    throw LuaException(LuaBindingError("from the binding"), 10706);
-}
-
-void ThrowStandard(ScriptCall&)
-{
-    throw std::length_error("too long");
-}
-
-// Echoes its arguments back by kind, to prove the conversions.
-void EchoInt(ScriptCall& call) { call.ReturnInt(call.IntArgument(1)); }
-void EchoUInt(ScriptCall& call) { call.ReturnWide(std::to_wstring(call.UIntArgument(1))); }
-void EchoWide(ScriptCall& call) { call.ReturnWide(call.WideArgument(1) + L"!"); }
-void EchoNarrow(ScriptCall& call) { call.ReturnNarrow(call.NarrowArgument(1) + "!"); }
-void EchoBool(ScriptCall& call) { call.ReturnBool(!call.BoolArgument(1)); }
-void ReturnNothing(ScriptCall& call) { call.ReturnNil(); }
-
 class LuaBindingTest : public testing::Test {
 protected:
-    explicit LuaBindingTest() : m_script(kScript) {}
+    LuaBindingTest() : m_script(kScript) {}
 
+    // Functions that throw each kind of exception, and that echo their
+    // arguments back by kind, to prove the conversions.
     void SetUp() override
     {
         LuaBinding& binding = m_script.Package().GetBinding();
@@ -77,13 +32,20 @@ protected:
             const char* name;
             LuaBinding::ApiFunction function;
         } functions[] = {
-            {"Generic", &ThrowGeneric},     {"SanityCheck", &ThrowSanityCheck},
-            {"Win32", &ThrowWin32},         {"MiniZip", &ThrowMiniZip},
-            {"Wrapped", &ThrowWrapped},     {"Cancel", &ThrowCancel},
-            {"Lua", &ThrowLua},             {"Standard", &ThrowStandard},
-            {"EchoInt", &EchoInt},          {"EchoUInt", &EchoUInt},
-            {"EchoWide", &EchoWide},        {"EchoNarrow", &EchoNarrow},
-            {"EchoBool", &EchoBool},        {"Nothing", &ReturnNothing},
+            {"Generic", [](ScriptCall&) { throw GenericException(L"generic message", L"generic summary", L"generic english", 10701); }},
+            {"SanityCheck", [](ScriptCall&) { OSTREL_FAIL(10702); }},
+            {"Win32", [](ScriptCall&) { throw Win32Exception(L"m", L"s", L"win32 english", 10703, L"CreateFileW", ERROR_ACCESS_DENIED); }},
+            {"MiniZip", [](ScriptCall&) { throw MiniZipException(L"m", L"s", L"zip english", 10704, L"unzOpen", -103); }},
+            {"Wrapped", [](ScriptCall&) { GenericException(L"m", L"s", L"wrapped english", 10705).Rethrow(); }},
+            {"Cancel", [](ScriptCall&) { throw CancelInstallException(); }},
+            {"Lua", [](ScriptCall&) { throw LuaException(LuaBindingError("from the binding"), 10706); }},
+            {"Standard", [](ScriptCall&) { throw std::length_error("too long"); }},
+            {"EchoInt", [](ScriptCall& call) { call.ReturnInt(call.IntArgument(1)); }},
+            {"EchoUInt", [](ScriptCall& call) { call.ReturnWide(std::to_wstring(call.UIntArgument(1))); }},
+            {"EchoWide", [](ScriptCall& call) { call.ReturnWide(call.WideArgument(1) + L"!"); }},
+            {"EchoNarrow", [](ScriptCall& call) { call.ReturnNarrow(call.NarrowArgument(1) + "!"); }},
+            {"EchoBool", [](ScriptCall& call) { call.ReturnBool(!call.BoolArgument(1)); }},
+            {"Nothing", [](ScriptCall& call) { call.ReturnNil(); }},
         };
         for (const auto& function : functions) {
             binding.RegisterFunction("test", function.name, function.function);
@@ -123,47 +85,41 @@ end
 };
 
 // Every engine exception type arrives at the caller of the phase with its
-// type and texts, after the rollback.
+// type, code and texts, after the rollback; a LuaException of an operation is
+// wrapped like a script error.
 TEST_F(LuaBindingTest, EngineExceptionsKeepTheirTypeAndTexts)
 {
+    const struct {
+        const char* call;
+        const std::type_info& type;
+        const wchar_t* code;
+        const wchar_t* englishStart;
+    } cases[] = {
+        {"test.Generic()", typeid(GenericException), L"10701", L"generic english"},
+        {"test.SanityCheck()", typeid(SanityCheckException), L"10702", L"Assertion failed (LuaBindingTest:"},
+        {"test.Win32()", typeid(Win32Exception), L"10703:00000005", L"win32 english (CreateFileW returned 00000005: "},
+        {"test.MiniZip()", typeid(MiniZipException), L"10704:-103", L"zip english (unzOpen returned -103)"},
+        {"test.Wrapped()", typeid(GenericException), L"10705", L"wrapped english"},
+        {"test.Lua()", typeid(SanityCheckException), L"10706", L"Unexpected exception Lua exception: from the binding"},
+    };
+    for (const auto& c : cases) {
+        m_script.Package().SetStringProp("Rolled", L"");
+        auto error = ExecuteFailure(c.call);
+        ASSERT_NE(nullptr, error) << c.call;
+        EXPECT_TRUE(typeid(*error) == c.type) << c.call;
+        EXPECT_EQ(c.code, error->GetErrorCode());
+        EXPECT_EQ(0u, error->GetEnglishMessage().find(c.englishStart)) << c.call;
+        EXPECT_EQ(L"yes", m_script.Prop("Rolled")) << c.call;
+    }
     auto generic = ExecuteFailure("test.Generic()");
-    ASSERT_NE(nullptr, dynamic_cast<GenericException*>(generic.get()));
     EXPECT_EQ(L"generic message", generic->GetLocalizedMessage());
     EXPECT_EQ(L"generic summary", generic->GetLocalizedSummary());
     EXPECT_EQ(L"generic english", generic->GetEnglishMessage());
-    EXPECT_EQ(L"10701", generic->GetErrorCode());
-    EXPECT_EQ(L"yes", m_script.Prop("Rolled"));
-
-    auto check = ExecuteFailure("test.SanityCheck()");
-    ASSERT_NE(nullptr, dynamic_cast<SanityCheckException*>(check.get()));
-    EXPECT_EQ(L"10702", check->GetErrorCode());
-    EXPECT_EQ(0u, check->GetEnglishMessage().find(L"Assertion failed (LuaBindingTest:"));
-
-    auto win32 = ExecuteFailure("test.Win32()");
-    ASSERT_NE(nullptr, dynamic_cast<Win32Exception*>(win32.get()));
-    EXPECT_EQ(L"10703:00000005", win32->GetErrorCode());
-    EXPECT_EQ(0u, win32->GetEnglishMessage().find(L"win32 english (CreateFileW returned 00000005: "));
-
-    auto zip = ExecuteFailure("test.MiniZip()");
-    ASSERT_NE(nullptr, dynamic_cast<MiniZipException*>(zip.get()));
-    EXPECT_EQ(L"10704:-103", zip->GetErrorCode());
-    EXPECT_EQ(L"zip english (unzOpen returned -103)", zip->GetEnglishMessage());
-
-    auto wrapped = ExecuteFailure("test.Wrapped()");
-    ASSERT_NE(nullptr, wrapped);
-    EXPECT_NE(nullptr, dynamic_cast<GenericException*>(wrapped.get()));
-    EXPECT_EQ(L"wrapped english", wrapped->GetEnglishMessage());
+    EXPECT_EQ(L"zip english (unzOpen returned -103)", ExecuteFailure("test.MiniZip()")->GetEnglishMessage());
+    ASSERT_NE(nullptr, dynamic_cast<const LuaException*>(ExecuteFailure("test.Lua()")->GetCause()));
 }
 
-TEST_F(LuaBindingTest, LuaExceptionOfAnOperationIsWrappedLikeAScriptError)
-{
-    auto error = ExecuteFailure("test.Lua()");
-    ASSERT_NE(nullptr, dynamic_cast<SanityCheckException*>(error.get()));
-    EXPECT_EQ(L"Unexpected exception Lua exception: from the binding", error->GetEnglishMessage());
-    EXPECT_EQ(L"10706", error->GetErrorCode());
-    ASSERT_NE(nullptr, dynamic_cast<const LuaException*>(error->GetCause()));
-}
-
+// A cancel and a standard exception pass through the script, even pcall.
 TEST_F(LuaBindingTest, CancelAndStandardExceptionsPassThroughTheScript)
 {
     m_script.Package().SetStringProp("Chunk", L"test.Cancel()");
@@ -174,78 +130,59 @@ TEST_F(LuaBindingTest, CancelAndStandardExceptionsPassThroughTheScript)
 }
 
 // Arguments are checked by kind; a mismatch is a Lua error naming the
-// argument and the function.
-TEST_F(LuaBindingTest, NarrowStringWhereAWideOneIsWantedIsABadArgument)
-{
-    auto error = ExecuteFailure("debug.Print('narrow')");
-    ASSERT_NE(nullptr, error);
-    EXPECT_EQ(L"10003", error->GetErrorCode());
-    const std::wstring message = error->GetCause()->GetEnglishMessage();
-    EXPECT_NE(std::wstring::npos, message.find(L"bad argument #1 to 'Print' (bad argument)"))
-        << message;
-}
-
+// argument and the function; a task that is no function is 10229/10230.
 TEST_F(LuaBindingTest, ArgumentKindsAreStrict)
 {
-    for (const char* call : {"test.EchoWide(1)", "test.EchoWide(nil)", "test.EchoNarrow(L'x')",
-                             "test.EchoNarrow(1)", "test.EchoInt('1')", "test.EchoBool(1)",
-                             "test.EchoBool(nil)", "test.EchoInt()"}) {
-        auto error = ExecuteFailure(call);
-        ASSERT_NE(nullptr, error) << call;
-        EXPECT_NE(std::wstring::npos,
-                  error->GetCause()->GetEnglishMessage().find(L"bad argument #1 to 'Echo"))
-            << call;
+    const struct {
+        const char* call;
+        const wchar_t* message;
+    } cases[] = {
+        {"debug.Print('narrow')", L"bad argument #1 to 'Print' (bad argument)"},
+        {"test.EchoWide(1)", L"bad argument #1 to 'EchoWide'"}, {"test.EchoWide(nil)", L"bad argument #1 to 'EchoWide'"},
+        {"test.EchoNarrow(L'x')", L"bad argument #1 to 'EchoNarrow'"}, {"test.EchoNarrow(1)", L"bad argument #1 to 'EchoNarrow'"},
+        {"test.EchoInt('1')", L"bad argument #1 to 'EchoInt'"}, {"test.EchoInt()", L"bad argument #1 to 'EchoInt'"},
+        {"test.EchoBool(1)", L"bad argument #1 to 'EchoBool'"}, {"test.EchoBool(nil)", L"bad argument #1 to 'EchoBool'"},
+    };
+    for (const auto& c : cases) {
+        auto error = ExecuteFailure(c.call);
+        ASSERT_NE(nullptr, error) << c.call;
+        EXPECT_EQ(L"10003", error->GetErrorCode()) << c.call;
+        EXPECT_NE(std::wstring::npos, error->GetCause()->GetEnglishMessage().find(c.message)) << c.call;
     }
-}
-
-TEST_F(LuaBindingTest, NumbersAreTruncatedTowardZero)
-{
-    EXPECT_EQ(L"2", Evaluate("L'' .. test.EchoInt(2.9)"));
-    EXPECT_EQ(L"-2", Evaluate("L'' .. test.EchoInt(-2.9)"));
-    EXPECT_EQ(L"-1", Evaluate("L'' .. test.EchoInt(4294967295)"));
-    EXPECT_EQ(L"-2147483648", Evaluate("L'' .. test.EchoInt(2147483648)"));
-    EXPECT_EQ(L"4294967295", Evaluate("test.EchoUInt(-1)"));
-    EXPECT_EQ(L"7", Evaluate("test.EchoUInt(4294967303.7)"));
-}
-
-TEST_F(LuaBindingTest, ResultsHaveTheirLuaTypes)
-{
-    EXPECT_EQ(L"ab!", Evaluate("test.EchoWide(L'a' .. L'b')"));
-    EXPECT_EQ(L"x!", Evaluate("L(test.EchoNarrow('x'))"));
-    EXPECT_EQ(L"false", Evaluate("L(tostring(test.EchoBool(true)))"));
-    EXPECT_EQ(L"nil", Evaluate("L(tostring(test.Nothing()))"));
-    EXPECT_EQ(L"number", Evaluate("L(type(test.EchoInt(1)))"));
-}
-
-TEST_F(LuaBindingTest, AddCommitTaskOfANonFunctionIs10230)
-{
-    auto error = ExecuteFailure("install.AddCommitTask(42)");
-    ASSERT_NE(nullptr, dynamic_cast<SanityCheckException*>(error.get()));
-    ASSERT_NE(nullptr, dynamic_cast<const LuaException*>(error->GetCause()));
-    EXPECT_EQ(L"10230", error->GetCause()->GetErrorCode());
-    EXPECT_EQ(L"Lua exception: m_functionObj.IsFunction()", error->GetCause()->GetEnglishMessage());
+    auto commit = ExecuteFailure("install.AddCommitTask(42)");
+    ASSERT_NE(nullptr, dynamic_cast<SanityCheckException*>(commit.get()));
+    ASSERT_NE(nullptr, dynamic_cast<const LuaException*>(commit->GetCause()));
+    EXPECT_EQ(L"10230", commit->GetCause()->GetErrorCode());
+    EXPECT_EQ(L"Lua exception: m_functionObj.IsFunction()", commit->GetCause()->GetEnglishMessage());
     auto rollback = ExecuteFailure("install.AddRollbackTask('not a function')");
     ASSERT_NE(nullptr, rollback);
     EXPECT_EQ(L"10229", rollback->GetErrorCode());
 }
 
-// The state: the engine's debug table replaces the library, the binding's
-// extra globals and module paths are there.
-TEST_F(LuaBindingTest, DebugIsTheEnginesTable)
+// Results have their Lua types and numbers are truncated toward zero; the
+// engine's debug table replaces the library and the extra globals are there.
+TEST_F(LuaBindingTest, ResultsNumbersAndGlobals)
 {
-    EXPECT_EQ(L"nil function function", Evaluate("L(type(debug.traceback) .. ' ' .. type(debug.Print) .. ' ' .. type(debug.Break))"));
+    const struct {
+        const char* expression;
+        const wchar_t* expected;
+    } cases[] = {
+        {"L'' .. test.EchoInt(2.9)", L"2"}, {"L'' .. test.EchoInt(-2.9)", L"-2"}, {"L'' .. test.EchoInt(4294967295)", L"-1"},
+        {"L'' .. test.EchoInt(2147483648)", L"-2147483648"}, {"test.EchoUInt(-1)", L"4294967295"},
+        {"test.EchoUInt(4294967303.7)", L"7"}, {"test.EchoWide(L'a' .. L'b')", L"ab!"}, {"L(test.EchoNarrow('x'))", L"x!"},
+        {"L(tostring(test.EchoBool(true)))", L"false"}, {"L(tostring(test.Nothing()))", L"nil"},
+        {"L(type(test.EchoInt(1)))", L"number"}, {"L(type(GetTickCount()))", L"number"},
+        {"L(type(debug.traceback) .. ' ' .. type(debug.Print) .. ' ' .. type(debug.Break))", L"nil function function"},
+        {"L(type(LOG) .. type(_ALERT) .. type(LuaDumpObject) .. type(LuaDumpGlobals) .. type(LuaDumpFile))",
+         L"functionfunctionfunctionfunctionfunction"},
+        {"L(LuaDumpObject({ a = 1, b = { c = 'x' } }, 't'))", L"t = {\n  a = 1\n  b = {\n    c = \"x\"\n  }\n}\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.expected, Evaluate(c.expression)) << c.expression;
+    }
 }
 
-TEST_F(LuaBindingTest, ExtraGlobalsAreDefined)
-{
-    EXPECT_EQ(L"number", Evaluate("L(type(GetTickCount()))"));
-    EXPECT_EQ(L"function function function function function",
-              Evaluate("L(type(LOG) .. ' ' .. type(_ALERT) .. ' ' .. type(LuaDumpObject) .. ' ' .. "
-                       "type(LuaDumpGlobals) .. ' ' .. type(LuaDumpFile))"));
-    EXPECT_EQ(L"t = {\n  a = 1\n  b = {\n    c = \"x\"\n  }\n}\n",
-              Evaluate("L(LuaDumpObject({ a = 1, b = { c = 'x' } }, 't'))"));
-}
-
+// The module paths name the program's folder.
 TEST_F(LuaBindingTest, ModulePathsNameTheProgramFolder)
 {
     const std::wstring path = Evaluate("L(package.path)");

@@ -69,10 +69,7 @@ end
 
 local function show(args)
   local parts = {}
-  for i = 1, args.n do
-    local value = args[i]
-    parts[i] = type(value) == 'string' and ('%q'):format(value) or tostring(value)
-  end
+  for i = 1, args.n do parts[i] = type(args[i]) == 'string' and ('%q'):format(args[i]) or tostring(args[i]) end
   return table.concat(parts, ', ')
 end
 
@@ -113,11 +110,16 @@ void ExpectAgreement(const std::string& cases, int minimumCaseCount)
     }
 }
 
-// find: plain text and patterns, init (negative, zero, past the end), the
-// plain flag, anchors and the literal meaning of ^ and $ elsewhere.
-TEST(LuaWideStringAgreementTest, FindAgreesWithString)
-{
-    ExpectAgreement(R"lua(
+struct CaseGroup {
+    const char* name;
+    const char* cases;
+    int minimumCount;
+};
+
+const CaseGroup kGroups[] = {
+    // find: plain text and patterns, init (negative, zero, past the end), the
+    // plain flag, anchors and the literal meaning of ^ and $ elsewhere.
+    {"FindAgreesWithString", R"lua(
       {'find', 'hello world', 'o'}, {'find', 'hello world', 'o', 6}, {'find', 'hello world', 'o', -3},
       {'find', 'hello world', 'o', -100}, {'find', 'hello world', 'o', 100}, {'find', 'hello world', 'xyz'},
       {'find', 'hello', '', 10}, {'find', 'hello', '', -10}, {'find', 'hello', '', 0}, {'find', 'hello', '', 6},
@@ -131,14 +133,11 @@ TEST(LuaWideStringAgreementTest, FindAgreesWithString)
       {'find', '', '^$'}, {'find', 'x', '^$'}, {'find', 'aaa', 'a-', 2}, {'find', 'aaa', 'a*', 2},
       {'find', 'word end', '%f[%W]'}, {'find', 'THE (quick) fox', '%f[%a]%a+', 5},
       {'find', 'hello]', ']'}, {'find', 'x', '(x)', 1, true},
-    )lua", 42);
-}
+    )lua", 42},
 
-// match: captures, position captures, nested captures, quantifiers * + - ?
-// and back-references.
-TEST(LuaWideStringAgreementTest, MatchAgreesWithString)
-{
-    ExpectAgreement(R"lua(
+    // match: captures, position captures, nested captures, quantifiers * + - ?
+    // and back-references.
+    {"MatchAgreesWithString", R"lua(
       {'match', 'key = value', '(%w+)%s*=%s*(%w+)'}, {'match', '  trim me  ', '^%s*(.-)%s*$'},
       {'match', 'hello', '.-'}, {'match', 'hello', '.-$'}, {'match', 'hello', 'l*'}, {'match', 'hello', 'l-o'},
       {'match', 'aaa', 'a-b'}, {'match', 'aaab', 'a-b'}, {'match', 'aaab', '^a-$'}, {'match', 'aaab', 'a+'},
@@ -157,14 +156,11 @@ TEST(LuaWideStringAgreementTest, MatchAgreesWithString)
       {'match', 'aaa', '%f[a]a'}, {'match', 'xa', '%f[a]a'}, {'match', 'ab12cd', '%f[%d]%d+%f[%D]'},
       {'match', 'one two three', '(%a+) (%a+) (%a+)'}, {'match', 'a,b,,c', '([^,]*),([^,]*),([^,]*)'},
       {'match', '[[x]]', '%[%[(.*)%]%]'}, {'match', 'hello', '[%a]+'}, {'match', '  x', '^[ ]*()'},
-    )lua", 53);
-}
+    )lua", 53},
 
-// Classes and sets over every ASCII character, NUL included: each class and
-// its complement, sets with ranges, classes, escapes, ']' and '-' placement.
-TEST(LuaWideStringAgreementTest, ClassesAndSetsAgreeOnAllAscii)
-{
-    ExpectAgreement(R"lua(
+    // Classes and sets over every ASCII character, NUL included: each class and
+    // its complement, sets with ranges, classes, escapes, ']' and '-' placement.
+    {"ClassesAndSetsAgreeOnAllAscii", R"lua(
       {'gsub', ASCII, '%a', ''}, {'gsub', ASCII, '%A', ''}, {'gsub', ASCII, '%c', ''}, {'gsub', ASCII, '%C', ''},
       {'gsub', ASCII, '%d', ''}, {'gsub', ASCII, '%D', ''}, {'gsub', ASCII, '%l', ''}, {'gsub', ASCII, '%L', ''},
       {'gsub', ASCII, '%p', ''}, {'gsub', ASCII, '%P', ''}, {'gsub', ASCII, '%s', ''}, {'gsub', ASCII, '%S', ''},
@@ -180,14 +176,11 @@ TEST(LuaWideStringAgreementTest, ClassesAndSetsAgreeOnAllAscii)
       {'gsub', ASCII, '[%w.]+', '!'}, {'gsub', ASCII, '[\1-\31]+', '!'}, {'gsub', ASCII, '%f[%a]', '|'},
       {'gsub', ASCII, '%f[%A]', '|'}, {'gsub', ASCII, '%f[%z]', '|'}, {'gsub', ASCII, '%f[%Z]', '|'},
       {'upper', ASCII}, {'lower', ASCII}, {'reverse', ASCII}, {'len', ASCII},
-    )lua", 51);
-}
+    )lua", 51},
 
-// gsub: text replacements with %0-%9 and %%, table and function replacements
-// (false and nil keep the match), the maximum count, empty matches and anchors.
-TEST(LuaWideStringAgreementTest, GsubAgreesWithString)
-{
-    ExpectAgreement(R"lua(
+    // gsub: text replacements with %0-%9 and %%, table and function replacements
+    // (false and nil keep the match), the maximum count, empty matches and anchors.
+    {"GsubAgreesWithString", R"lua(
       {'gsub', 'hello world', 'o', '0'}, {'gsub', 'hello world', 'o', '0', 1}, {'gsub', 'hello world', 'o', '0', 0},
       {'gsub', 'hello world', 'o', '0', -1}, {'gsub', 'hello world', 'o', '0', 10}, {'gsub', 'hello world', 'o', 7},
       {'gsub', 'hello world', '(%w+)', '<%1>'}, {'gsub', 'hello world', '%w+', '%0 %0'},
@@ -208,26 +201,20 @@ TEST(LuaWideStringAgreementTest, GsubAgreesWithString)
       {'gsub', 'abc', '%w', function(c) error('stop at ' .. c) end},
       {'gsub', 'abc', '(', 'x'}, {'gsub', 'abc', '(', '%1'}, {'gsub', 'abc', '(', string.upper},
       {'gsub', 'abc', 'b', true}, {'gsub', 'abc', 'b'}, {'gsub', 'abc', '(b)', '%2'}, {'gsub', 'abc', 'b', '%9'},
-    )lua", 48);
-}
+    )lua", 48},
 
-// gmatch: successive matches, captures, empty matches advancing by one, and
-// '^', which gmatch in Lua 5.1 takes literally.
-TEST(LuaWideStringAgreementTest, GmatchAgreesWithString)
-{
-    ExpectAgreement(R"lua(
+    // gmatch: successive matches, captures, empty matches advancing by one, and
+    // '^', which gmatch in Lua 5.1 takes literally.
+    {"GmatchAgreesWithString", R"lua(
       {'gmatch', 'hello world from lua', '%a+'}, {'gmatch', 'k1=v1, k2=v2', '(%w+)=(%w+)'},
       {'gmatch', 'abc', '%a*'}, {'gmatch', 'abc', ''}, {'gmatch', 'abc', '()'}, {'gmatch', 'abc', '.'},
       {'gmatch', '^a^a', '^a'}, {'gmatch', 'aaa', '^a'}, {'gmatch', 'one two', '%f[%w]%w+'},
       {'gmatch', 'a,b,,c', '([^,]*)'}, {'gmatch', '(a)(b(c))', '%b()'}, {'gmatch', 'abc', 'x'},
       {'gmatch', 'abc', '%'}, {'gmatch', 'abc', '(()'}, {'gmatch', 'abc', '%1'},
-    )lua", 15);
-}
+    )lua", 15},
 
-// Pattern faults raise Lua's own messages, in find, match and gsub alike.
-TEST(LuaWideStringAgreementTest, MalformedPatternsFailLikeString)
-{
-    ExpectAgreement(R"lua(
+    // Pattern faults raise Lua's own messages, in find, match and gsub alike.
+    {"MalformedPatternsFailLikeString", R"lua(
       {'find', 'abc', '%'}, {'find', 'abc', 'a%'}, {'find', 'abc', '[a'}, {'find', 'abc', '[a%'},
       {'find', 'abc', '[%]'}, {'find', 'abc', '[^'}, {'find', 'abc', '[]'}, {'find', 'abc', '[^]'},
       {'find', 'abc', '%f'}, {'find', 'abc', '%fa'}, {'find', 'abc', '%f[a'}, {'find', 'abc', ')'},
@@ -237,14 +224,11 @@ TEST(LuaWideStringAgreementTest, MalformedPatternsFailLikeString)
       {'match', 'abc', '(a'}, {'match', 'abc', '%'}, {'match', 'abc', '[a'}, {'gsub', 'abc', '%', 'x'},
       {'gsub', 'abc', '[a', 'x'}, {'gsub', 'abc', ')', 'x'}, {'gsub', 'abc', '%f', 'x'},
       {'find', 'abc'}, {'find'}, {'match', 'abc'}, {'gsub', 'abc'}, {'gmatch', 'abc'},
-    )lua", 35);
-}
+    )lua", 35},
 
-// sub, rep, reverse, upper, lower, len, byte, char: Lua's position rules
-// (negative, zero, past the end, crossed) and their argument errors.
-TEST(LuaWideStringAgreementTest, PositionFunctionsAgreeWithString)
-{
-    ExpectAgreement(R"lua(
+    // sub, rep, reverse, upper, lower, len, byte, char: Lua's position rules
+    // (negative, zero, past the end, crossed) and their argument errors.
+    {"PositionFunctionsAgreeWithString", R"lua(
       {'sub', 'hello', 2}, {'sub', 'hello', 2, 3}, {'sub', 'hello', -3}, {'sub', 'hello', -3, -2},
       {'sub', 'hello', 0}, {'sub', 'hello', 10}, {'sub', 'hello', 3, 2}, {'sub', 'hello', -100, 100},
       {'sub', 'hello', 1, 0}, {'sub', 'hello', 5, 5}, {'sub', 'hello', -1, -1}, {'sub', '', 1}, {'sub', 'hello'},
@@ -253,14 +237,11 @@ TEST(LuaWideStringAgreementTest, PositionFunctionsAgreeWithString)
       {'len', ''}, {'len', 'hello'}, {'len'}, {'byte', 'hello'}, {'byte', 'hello', 2, 4}, {'byte', 'hello', -1},
       {'byte', 'hello', 10}, {'byte', 'hello', 0}, {'byte', '', 1}, {'byte', 'hello', -3, -1}, {'byte', 'hello', 3, 1},
       {'char', 72, 105}, {'char'}, {'char', 0, 127}, {'char', -1},
-    )lua", 38);
-}
+    )lua", 38},
 
-// format: every conversion with flags, width and precision, %q escapes,
-// %s with numbers, and the errors for missing values and bad items.
-TEST(LuaWideStringAgreementTest, FormatAgreesWithString)
-{
-    ExpectAgreement(R"lua(
+    // format: every conversion with flags, width and precision, %q escapes,
+    // %s with numbers, and the errors for missing values and bad items.
+    {"FormatAgreesWithString", R"lua(
       {'format', '%d', 42}, {'format', '%5d|', 42}, {'format', '%-5d|', 42}, {'format', '%05d', 42},
       {'format', '%+d', 42}, {'format', '% d', 42}, {'format', '%x', 255}, {'format', '%X', 255},
       {'format', '%#x', 255}, {'format', '%#o', 8}, {'format', '%o', 8}, {'format', '%u', 42}, {'format', '%i', -42},
@@ -280,7 +261,15 @@ TEST(LuaWideStringAgreementTest, FormatAgreesWithString)
       {'format', '%d'}, {'format', '%s'}, {'format', '%d %d', 1}, {'format', '%y', 1}, {'format', '%', 1},
       {'format', '%123d', 1}, {'format', '%1.123f', 1}, {'format', '%------d', 1}, {'format', '%-----d|', 1},
       {'format', '%5', 1}, {'format', '%s', {}}, {'format', '%d', {}}, {'format', '%c'}, {'format'},
-    )lua", 77);
+    )lua", 77},
+};
+
+TEST(LuaWideStringAgreementTest, EveryGroupAgreesWithString)
+{
+    for (const CaseGroup& group : kGroups) {
+        SCOPED_TRACE(group.name);
+        ExpectAgreement(group.cases, group.minimumCount);
+    }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // range checks, and a cancel request taking effect after the report.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "base/Exceptions.h"
 #include "EngineFailure.h"
 #include "HostTestSupport.h"
@@ -49,8 +51,11 @@ end)lua");
     EXPECT_EQ(L"item 3", reports[10].text);
 }
 
+// Report sets the innermost level (counts truncated); a step of total zero
+// contributes zero.
 TEST(ProgressTest, ReportSetsTheInnermostLevel)
 {
+    {
     ScriptPackage script(R"lua(
 function Execute()
     progress.StartStep(2, 4, 8, L"outer")
@@ -58,64 +63,39 @@ function Execute()
     progress.Report(2.9, 4, L"truncated")
 end)lua");
     script.Package().Execute();
-    const auto& reports = script.Reporter().reports;
-    ASSERT_EQ(4u, reports.size());
-    EXPECT_DOUBLE_EQ(0.25, reports[0].progress);
-    EXPECT_DOUBLE_EQ((2 + 2 * 0.25) / 8, reports[1].progress);
-    EXPECT_DOUBLE_EQ((2 + 2 * 0.5) / 8, reports[2].progress);
-    EXPECT_EQ(L"truncated", reports[2].text);
+    EXPECT_EQ((std::vector<double>{0.25, (2 + 2 * 0.25) / 8, (2 + 2 * 0.5) / 8, 1.0}), Fractions(script.Reporter().reports));
+    EXPECT_EQ(L"truncated", script.Reporter().reports[2].text);
+    }
+    ScriptPackage zero("function Execute() progress.StartStep(0, 10, 0, L'nothing') progress.Report(5, 5, L'done') end");
+    zero.Package().Execute();
+    EXPECT_EQ(0.0, zero.Reporter().reports.at(1).progress);
 }
 
-TEST(ProgressTest, StepOfTotalZeroContributesZero)
+// Range checks and unbalanced steps fail with their code and condition; an
+// end below the start wraps and is rejected.
+TEST(ProgressTest, RangeAndBalanceChecks)
 {
-    ScriptPackage script(R"lua(
-function Execute()
-    progress.StartStep(0, 10, 0, L"nothing")
-    progress.Report(5, 5, L"inner done")
-end)lua");
-    script.Package().Execute();
-    EXPECT_EQ(0.0, script.Reporter().reports[1].progress);
-}
-
-// Failures of the range checks and of unbalanced steps.
-TEST(ProgressTest, ReportBeyondTheTotalIs10186)
-{
-    ScriptPackage script("function Execute() progress.Report(5, 3, L'too far') end");
-    auto error = CatchEngineFailure([&] { script.Package().Execute(); });
-    ASSERT_NE(nullptr, dynamic_cast<SanityCheckException*>(error.get()));
-    EXPECT_EQ(L"10186", error->GetErrorCode());
-    EXPECT_NE(std::wstring::npos, error->GetEnglishMessage().find(L"): progress <= 1"));
-}
-
-TEST(ProgressTest, EndBelowStartWrapsAndIsRejected)
-{
-    ScriptPackage script("function Execute() progress.StartStep(5, 4, 10, L'wrap') progress.Report(1, 1, L'') end");
-    auto error = CatchEngineFailure([&] { script.Package().Execute(); });
-    ASSERT_NE(nullptr, error);
-    EXPECT_EQ(L"10186", error->GetErrorCode());
-}
-
-TEST(ProgressTest, EndStepWithoutAStepIs10075)
-{
-    ScriptPackage script("function Execute() progress.EndStep() end");
-    auto error = CatchEngineFailure([&] { script.Package().Execute(); });
-    ASSERT_NE(nullptr, error);
-    EXPECT_EQ(L"10075", error->GetErrorCode());
-    EXPECT_NE(std::wstring::npos, error->GetEnglishMessage().find(L"): m_progressStack.size() > 1"));
-}
-
-TEST(ProgressTest, EmptyStackChecks)
-{
+    const struct {
+        const char* body;
+        const wchar_t* code;
+        const wchar_t* condition;
+    } cases[] = {
+        {"progress.Report(5, 3, L'too far')", L"10186", L"): progress <= 1"},
+        {"progress.StartStep(5, 4, 10, L'wrap') progress.Report(1, 1, L'')", L"10186", L"): progress <= 1"},
+        {"progress.EndStep()", L"10075", L"): m_progressStack.size() > 1"},
+    };
+    for (const auto& c : cases) {
+        ScriptPackage script(std::string("function Execute() ") + c.body + " end");
+        auto error = CatchEngineFailure([&] { script.Package().Execute(); });
+        ASSERT_NE(nullptr, dynamic_cast<SanityCheckException*>(error.get())) << c.body;
+        EXPECT_EQ(c.code, error->GetErrorCode());
+        EXPECT_NE(std::wstring::npos, error->GetEnglishMessage().find(c.condition)) << c.body;
+    }
     ProgressStack stack;
-    auto fraction = CatchEngineFailure([&] { stack.Fraction(); });
-    ASSERT_NE(nullptr, fraction);
-    EXPECT_EQ(L"10076", fraction->GetErrorCode());
-    auto report = CatchEngineFailure([&] { stack.Report(0, 1, L""); });
-    ASSERT_NE(nullptr, report);
-    EXPECT_EQ(L"10073", report->GetErrorCode());
-    auto start = CatchEngineFailure([&] { stack.StartStep(0, 1, 1, L""); });
-    ASSERT_NE(nullptr, start);
-    EXPECT_EQ(L"10074", start->GetErrorCode());
+    const auto codeOf = [](const std::function<void()>& action) { return CatchEngineFailure(action)->GetErrorCode(); };
+    EXPECT_EQ(L"10076", codeOf([&] { stack.Fraction(); }));
+    EXPECT_EQ(L"10073", codeOf([&] { stack.Report(0, 1, L""); }));
+    EXPECT_EQ(L"10074", codeOf([&] { stack.StartStep(0, 1, 1, L""); }));
 }
 
 // A cancel request is honoured at the next progress call, after the report.

@@ -19,263 +19,157 @@
 
 namespace {
 
-using OstrelInstallEngine::ClearAndRemoveRegKeyTask;
-using OstrelInstallEngine::CopyRegKeyTask;
-using OstrelInstallEngine::MoveFileTask;
-using OstrelInstallEngine::RemoveDirectoryTask;
-using OstrelInstallEngine::RemoveFileTask;
-using OstrelInstallEngine::RemoveRegValueTask;
-using OstrelInstallEngine::RollbackCommitTask;
-using OstrelInstallEngine::SetRegValueTask;
+using namespace OstrelInstallEngine;
 using OstrelTest::PathExists;
 using OstrelTest::ReadFileBytes;
 using OstrelTest::TempFolder;
 using OstrelTest::TestRegistryKey;
 using OstrelTest::WriteFileBytes;
-using TransactionTest::CreateKey;
 using TransactionTest::DwordBytes;
 using TransactionTest::KeyExists;
 using TransactionTest::ReadValue;
-using TransactionTest::RegValue;
 using TransactionTest::StringBytes;
 using TransactionTest::WriteValue;
 
-// Runs a task the way the package does: through the base class, then deletes it.
-void PerformOnce(std::unique_ptr<RollbackCommitTask> task)
+// Runs a task the way the package does: through the base class, then deletes
+// it; a refusal must not leave it.
+void Perform(std::unique_ptr<RollbackCommitTask> task)
 {
-    task->Perform();
+    EXPECT_NO_THROW(task->Perform());
 }
 
-bool IsDirectory(const std::wstring& path)
+std::unique_ptr<RollbackCommitTask> SetValue(const std::wstring& key, const std::wstring& name, DWORD type,
+                                             const std::string& data)
 {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const BYTE* bytes = data.empty() ? nullptr : reinterpret_cast<const BYTE*>(data.data());
+    return std::make_unique<SetRegValueTask>(key, name, type, bytes, static_cast<DWORD>(data.size()));
 }
 
-void ExpectValue(const std::wstring& subkey, const std::wstring& name, DWORD type,
-                 const std::string& data)
+void ExpectValue(const std::wstring& subkey, const std::wstring& name, DWORD type, const std::string& data)
 {
-    RegValue value = ReadValue(subkey, name);
+    const TransactionTest::RegValue value = ReadValue(subkey, name);
     ASSERT_TRUE(value.exists) << "value " << testing::PrintToString(name);
     EXPECT_EQ(type, value.type);
     EXPECT_EQ(data, value.data);
 }
 
-// --- File and folder tasks: the action is done when it can be, and a refusal
-// --- leaves things as they were without a report.
-
-TEST(RollbackCommitTasksTest, MoveFileTaskPutsABackupBack)
+// File and folder tasks: the action is done when it can be (a read-only file
+// is deleted too), and a refusal leaves things as they were without a report.
+TEST(RollbackCommitTasksTest, FileAndFolderTasks)
 {
     TempFolder scratch;
-    WriteFileBytes(scratch.File(L"BK_00000000"), "original");
-    PerformOnce(
-        std::make_unique<MoveFileTask>(scratch.File(L"BK_00000000"), scratch.File(L"a.dat")));
-    EXPECT_FALSE(PathExists(scratch.File(L"BK_00000000")));
-    EXPECT_EQ("original", ReadFileBytes(scratch.File(L"a.dat")));
+    const std::wstring backup = scratch.File(L"BK_00000000"), a = scratch.File(L"a.dat");
+    WriteFileBytes(backup, "original");
+    Perform(std::make_unique<MoveFileTask>(backup, a));
+    EXPECT_FALSE(PathExists(backup));
+    EXPECT_EQ("original", ReadFileBytes(a));
+    WriteFileBytes(backup, "older");
+    Perform(std::make_unique<MoveFileTask>(backup, a));
+    EXPECT_EQ("older", ReadFileBytes(backup));
+    EXPECT_EQ("original", ReadFileBytes(a));
+    Perform(std::make_unique<MoveFileTask>(scratch.File(L"missing"), scratch.File(L"b.dat")));
+    EXPECT_FALSE(PathExists(scratch.File(L"b.dat")));
+
+    SetFileAttributesW(a.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    Perform(std::make_unique<RemoveFileTask>(a));
+    EXPECT_FALSE(PathExists(a));
+    Perform(std::make_unique<RemoveFileTask>(scratch.File(L"missing.dat")));
+    Perform(std::make_unique<RemoveFileTask>(scratch.File(L"missing\\deeper.dat")));
+
+    const std::wstring dir = scratch.File(L"dir");
+    CreateDirectoryW(dir.c_str(), nullptr);
+    Perform(std::make_unique<RemoveFileTask>(dir));
+    EXPECT_TRUE(PathExists(dir));
+    WriteFileBytes(dir + L"\\written-meanwhile.txt", "x");
+    Perform(std::make_unique<RemoveDirectoryTask>(dir));
+    EXPECT_EQ("x", ReadFileBytes(dir + L"\\written-meanwhile.txt"));
+    Perform(std::make_unique<RemoveDirectoryTask>(scratch.File(L"missing")));
+    DeleteFileW((dir + L"\\written-meanwhile.txt").c_str());
+    Perform(std::make_unique<RemoveDirectoryTask>(dir));
+    EXPECT_FALSE(PathExists(dir));
 }
 
-TEST(RollbackCommitTasksTest, MoveFileTaskLeavesAnOccupiedDestination)
-{
-    TempFolder scratch;
-    WriteFileBytes(scratch.File(L"BK_00000000"), "original");
-    WriteFileBytes(scratch.File(L"a.dat"), "newer");
-    EXPECT_NO_THROW(PerformOnce(
-        std::make_unique<MoveFileTask>(scratch.File(L"BK_00000000"), scratch.File(L"a.dat"))));
-    EXPECT_EQ("original", ReadFileBytes(scratch.File(L"BK_00000000")));
-    EXPECT_EQ("newer", ReadFileBytes(scratch.File(L"a.dat")));
-}
-
-TEST(RollbackCommitTasksTest, MoveFileTaskOfAMissingFileDoesNothing)
-{
-    TempFolder scratch;
-    EXPECT_NO_THROW(PerformOnce(
-        std::make_unique<MoveFileTask>(scratch.File(L"missing"), scratch.File(L"a.dat"))));
-    EXPECT_FALSE(PathExists(scratch.File(L"a.dat")));
-}
-
-TEST(RollbackCommitTasksTest, RemoveFileTaskDeletesAReadOnlyFile)
-{
-    TempFolder scratch;
-    const std::wstring path = scratch.File(L"ro.dat");
-    WriteFileBytes(path, "ro");
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    PerformOnce(std::make_unique<RemoveFileTask>(path));
-    EXPECT_FALSE(PathExists(path));
-}
-
-TEST(RollbackCommitTasksTest, RemoveFileTaskOfAMissingFileReportsNothing)
-{
-    TempFolder scratch;
-    EXPECT_NO_THROW(PerformOnce(std::make_unique<RemoveFileTask>(scratch.File(L"missing.dat"))));
-    EXPECT_NO_THROW(
-        PerformOnce(std::make_unique<RemoveFileTask>(scratch.File(L"missing\\deeper.dat"))));
-    EXPECT_TRUE(PathExists(scratch.Path()));
-}
-
-TEST(RollbackCommitTasksTest, RemoveFileTaskLeavesAFolder)
-{
-    TempFolder scratch;
-    CreateDirectoryW(scratch.File(L"dir").c_str(), nullptr);
-    EXPECT_NO_THROW(PerformOnce(std::make_unique<RemoveFileTask>(scratch.File(L"dir"))));
-    EXPECT_TRUE(IsDirectory(scratch.File(L"dir")));
-}
-
-TEST(RollbackCommitTasksTest, RemoveDirectoryTaskRemovesAnEmptyFolder)
-{
-    TempFolder scratch;
-    const std::wstring path = scratch.File(L"dir");
-    CreateDirectoryW(path.c_str(), nullptr);
-    PerformOnce(std::make_unique<RemoveDirectoryTask>(path));
-    EXPECT_FALSE(PathExists(path));
-}
-
-TEST(RollbackCommitTasksTest, RemoveDirectoryTaskLeavesAFolderThatIsNotEmpty)
-{
-    TempFolder scratch;
-    const std::wstring path = scratch.File(L"dir");
-    CreateDirectoryW(path.c_str(), nullptr);
-    WriteFileBytes(path + L"\\written-meanwhile.txt", "x");
-    EXPECT_NO_THROW(PerformOnce(std::make_unique<RemoveDirectoryTask>(path)));
-    EXPECT_EQ("x", ReadFileBytes(path + L"\\written-meanwhile.txt"));
-    EXPECT_NO_THROW(PerformOnce(std::make_unique<RemoveDirectoryTask>(scratch.File(L"missing"))));
-}
-
-// --- CopyRegKeyTask recreates a removed key, values and subkeys included,
-// --- from its backup copy.
-
+// CopyRegKeyTask recreates a removed key, values and subkeys included, from
+// its backup copy; a missing backup leaves an empty key.
 TEST(RollbackCommitTasksTest, CopyRegKeyTaskRecreatesAKeyTreeFromItsBackup)
 {
     TestRegistryKey testKey(L"TaskCopyKey");
-    const std::wstring backup = testKey.Subkey() + L"\\Backup";
+    const std::wstring backup = testKey.Subkey() + L"\\Backup", original = testKey.Subkey() + L"\\Original\\Key";
+    const std::string bytes("\x00\x01\xff", 3);
     WriteValue(backup, L"Text", REG_SZ, StringBytes(L"text \u00e9"));
     WriteValue(backup, L"Number", REG_DWORD, DwordBytes(0x12345678));
     WriteValue(backup, L"", REG_SZ, StringBytes(L"default"));
-    WriteValue(backup + L"\\Sub\\Deep", L"Bytes", REG_BINARY, std::string("\x00\x01\xff", 3));
-    CreateKey(backup + L"\\Empty");
+    WriteValue(backup + L"\\Sub\\Deep", L"Bytes", REG_BINARY, bytes);
+    WriteValue(backup + L"\\Empty", L"", REG_NONE, "");
 
-    PerformOnce(std::make_unique<CopyRegKeyTask>(testKey.KeyPath() + L"\\Backup",
-                                                 testKey.KeyPath() + L"\\Original\\Key"));
-
-    const std::wstring original = testKey.Subkey() + L"\\Original\\Key";
+    Perform(std::make_unique<CopyRegKeyTask>(testKey.KeyPath() + L"\\Backup", testKey.KeyPath() + L"\\Original\\Key"));
     ExpectValue(original, L"Text", REG_SZ, StringBytes(L"text \u00e9"));
     ExpectValue(original, L"Number", REG_DWORD, DwordBytes(0x12345678));
     ExpectValue(original, L"", REG_SZ, StringBytes(L"default"));
-    ExpectValue(original + L"\\Sub\\Deep", L"Bytes", REG_BINARY, std::string("\x00\x01\xff", 3));
+    ExpectValue(original + L"\\Sub\\Deep", L"Bytes", REG_BINARY, bytes);
     EXPECT_TRUE(KeyExists(original + L"\\Empty"));
     ExpectValue(backup, L"Text", REG_SZ, StringBytes(L"text \u00e9"));
-}
 
-TEST(RollbackCommitTasksTest, CopyRegKeyTaskOfAMissingBackupLeavesAnEmptyKey)
-{
-    TestRegistryKey testKey(L"TaskCopyMissing");
-    EXPECT_NO_THROW(PerformOnce(std::make_unique<CopyRegKeyTask>(testKey.KeyPath() + L"\\Missing",
-                                                                 testKey.KeyPath() + L"\\Target")));
+    Perform(std::make_unique<CopyRegKeyTask>(testKey.KeyPath() + L"\\Missing", testKey.KeyPath() + L"\\Target"));
     EXPECT_TRUE(KeyExists(testKey.Subkey() + L"\\Target"));
     EXPECT_FALSE(KeyExists(testKey.Subkey() + L"\\Missing"));
 }
 
-// --- ClearAndRemoveRegKeyTask removes a whole key tree, and never a root.
-
-TEST(RollbackCommitTasksTest, ClearAndRemoveRegKeyTaskRemovesAKeyWithSubkeys)
+// ClearAndRemoveRegKeyTask removes a whole key tree, never a root, and is
+// silent about a missing key.
+TEST(RollbackCommitTasksTest, ClearAndRemoveRegKeyTaskRemovesATreeButNeverARoot)
 {
     TestRegistryKey testKey(L"TaskClearKey");
-    WriteValue(testKey.Subkey() + L"\\Doomed", L"V", REG_SZ, StringBytes(L"v"));
-    WriteValue(testKey.Subkey() + L"\\Doomed\\Sub\\Deep", L"W", REG_DWORD, DwordBytes(1));
-    WriteValue(testKey.Subkey() + L"\\Sibling", L"S", REG_SZ, StringBytes(L"s"));
-    PerformOnce(std::make_unique<ClearAndRemoveRegKeyTask>(testKey.KeyPath() + L"\\Doomed"));
-    EXPECT_FALSE(KeyExists(testKey.Subkey() + L"\\Doomed"));
-    ExpectValue(testKey.Subkey() + L"\\Sibling", L"S", REG_SZ, StringBytes(L"s"));
-}
-
-TEST(RollbackCommitTasksTest, ClearAndRemoveRegKeyTaskOfABareRootDoesNothing)
-{
-    TestRegistryKey testKey(L"TaskClearRoot");
-    WriteValue(testKey.Subkey(), L"Kept", REG_SZ, StringBytes(L"kept"));
-    EXPECT_NO_THROW(PerformOnce(std::make_unique<ClearAndRemoveRegKeyTask>(L"HKEY_CURRENT_USER")));
-    ExpectValue(testKey.Subkey(), L"Kept", REG_SZ, StringBytes(L"kept"));
+    const std::wstring sub = testKey.Subkey(), root = testKey.KeyPath();
+    WriteValue(sub + L"\\Doomed", L"V", REG_SZ, StringBytes(L"v"));
+    WriteValue(sub + L"\\Doomed\\Sub\\Deep", L"W", REG_DWORD, DwordBytes(1));
+    WriteValue(sub + L"\\Sibling", L"S", REG_SZ, StringBytes(L"s"));
+    Perform(std::make_unique<ClearAndRemoveRegKeyTask>(root + L"\\Doomed"));
+    EXPECT_FALSE(KeyExists(sub + L"\\Doomed"));
+    ExpectValue(sub + L"\\Sibling", L"S", REG_SZ, StringBytes(L"s"));
+    Perform(std::make_unique<ClearAndRemoveRegKeyTask>(L"HKEY_CURRENT_USER"));
+    Perform(std::make_unique<ClearAndRemoveRegKeyTask>(root + L"\\Missing"));
+    Perform(std::make_unique<ClearAndRemoveRegKeyTask>(root + L"\\Missing\\Child"));
+    ExpectValue(sub + L"\\Sibling", L"S", REG_SZ, StringBytes(L"s"));
     EXPECT_TRUE(KeyExists(L"Software"));
 }
 
-TEST(RollbackCommitTasksTest, ClearAndRemoveRegKeyTaskOfAMissingKeyReportsNothing)
+// Value tasks: one value removed, or written back with its exact type and
+// data from the task's own copy; a missing value or key is no failure.
+TEST(RollbackCommitTasksTest, ValueTasksRemoveOrRestoreExactly)
 {
-    TestRegistryKey testKey(L"TaskClearMissing");
-    EXPECT_NO_THROW(
-        PerformOnce(std::make_unique<ClearAndRemoveRegKeyTask>(testKey.KeyPath() + L"\\Missing")));
-    EXPECT_NO_THROW(PerformOnce(
-        std::make_unique<ClearAndRemoveRegKeyTask>(testKey.KeyPath() + L"\\Missing\\Child")));
-    EXPECT_TRUE(KeyExists(testKey.Subkey()));
-}
+    TestRegistryKey testKey(L"TaskValues");
+    const std::wstring sub = testKey.Subkey(), root = testKey.KeyPath();
+    WriteValue(sub, L"Gone", REG_SZ, StringBytes(L"gone"));
+    WriteValue(sub, L"Kept", REG_SZ, StringBytes(L"kept"));
+    Perform(std::make_unique<RemoveRegValueTask>(root, L"Gone"));
+    EXPECT_FALSE(ReadValue(sub, L"Gone").exists);
+    ExpectValue(sub, L"Kept", REG_SZ, StringBytes(L"kept"));
+    Perform(std::make_unique<RemoveRegValueTask>(root, L"Missing"));
+    Perform(std::make_unique<RemoveRegValueTask>(root + L"\\Missing", L"V"));
 
-// --- Value tasks: one value removed, or written back with its exact type and data.
-
-TEST(RollbackCommitTasksTest, RemoveRegValueTaskRemovesOneValue)
-{
-    TestRegistryKey testKey(L"TaskRemoveValue");
-    WriteValue(testKey.Subkey(), L"Gone", REG_SZ, StringBytes(L"gone"));
-    WriteValue(testKey.Subkey(), L"Kept", REG_SZ, StringBytes(L"kept"));
-    PerformOnce(std::make_unique<RemoveRegValueTask>(testKey.KeyPath(), L"Gone"));
-    EXPECT_FALSE(ReadValue(testKey.Subkey(), L"Gone").exists);
-    ExpectValue(testKey.Subkey(), L"Kept", REG_SZ, StringBytes(L"kept"));
-}
-
-TEST(RollbackCommitTasksTest, RemoveRegValueTaskOfAMissingValueReportsNothing)
-{
-    TestRegistryKey testKey(L"TaskRemoveValueMissing");
-    EXPECT_NO_THROW(
-        PerformOnce(std::make_unique<RemoveRegValueTask>(testKey.KeyPath(), L"Missing")));
-    EXPECT_NO_THROW(
-        PerformOnce(std::make_unique<RemoveRegValueTask>(testKey.KeyPath() + L"\\Missing", L"V")));
-    EXPECT_FALSE(KeyExists(testKey.Subkey() + L"\\Missing"));
-}
-
-TEST(RollbackCommitTasksTest, SetRegValueTaskRestoresTypeAndDataExactly)
-{
-    TestRegistryKey testKey(L"TaskSetValue");
-    const std::string text = StringBytes(L"old text");
-    const std::string number = DwordBytes(0xfeedbeef);
-    const std::string bytes("\x00\x10\x00\xff\x7f", 5);
     // The value that replaced the old one has another type and size.
-    WriteValue(testKey.Subkey(), L"Text", REG_DWORD, DwordBytes(1));
-    WriteValue(testKey.Subkey(), L"Number", REG_SZ, StringBytes(L"a much longer replacement"));
-
-    PerformOnce(std::make_unique<SetRegValueTask>(testKey.KeyPath(), L"Text", REG_SZ,
-                                                  reinterpret_cast<const BYTE*>(text.data()),
-                                                  static_cast<DWORD>(text.size())));
-    PerformOnce(std::make_unique<SetRegValueTask>(testKey.KeyPath(), L"Number", REG_DWORD,
-                                                  reinterpret_cast<const BYTE*>(number.data()),
-                                                  static_cast<DWORD>(number.size())));
-    PerformOnce(std::make_unique<SetRegValueTask>(testKey.KeyPath(), L"Bytes", REG_BINARY,
-                                                  reinterpret_cast<const BYTE*>(bytes.data()),
-                                                  static_cast<DWORD>(bytes.size())));
-    PerformOnce(
-        std::make_unique<SetRegValueTask>(testKey.KeyPath(), L"Empty", REG_BINARY, nullptr, 0));
-
-    ExpectValue(testKey.Subkey(), L"Text", REG_SZ, text);
-    ExpectValue(testKey.Subkey(), L"Number", REG_DWORD, number);
-    ExpectValue(testKey.Subkey(), L"Bytes", REG_BINARY, bytes);
-    ExpectValue(testKey.Subkey(), L"Empty", REG_BINARY, std::string());
-}
-
-TEST(RollbackCommitTasksTest, SetRegValueTaskKeepsItsOwnCopyOfTheData)
-{
-    TestRegistryKey testKey(L"TaskSetValueCopy");
+    WriteValue(sub, L"Text", REG_DWORD, DwordBytes(1));
+    WriteValue(sub, L"Number", REG_SZ, StringBytes(L"a much longer replacement"));
+    const struct {
+        const wchar_t* name;
+        DWORD type;
+        std::string data;
+    } values[] = {{L"Text", REG_SZ, StringBytes(L"old text")},
+                  {L"Number", REG_DWORD, DwordBytes(0xfeedbeef)},
+                  {L"Bytes", REG_BINARY, std::string("\x00\x10\x00\xff\x7f", 5)},
+                  {L"Empty", REG_BINARY, std::string()}};
+    for (const auto& value : values) {
+        Perform(SetValue(root, value.name, value.type, value.data));
+        ExpectValue(sub, value.name, value.type, value.data);
+    }
     std::string bytes("\x01\x02\x03\x04", 4);
-    auto task = std::make_unique<SetRegValueTask>(testKey.KeyPath(), L"Copied", REG_BINARY,
-                                                  reinterpret_cast<const BYTE*>(bytes.data()),
-                                                  static_cast<DWORD>(bytes.size()));
+    auto task = SetValue(root, L"Copied", REG_BINARY, bytes);
     bytes.assign("\xff\xff\xff\xff", 4);
-    PerformOnce(std::move(task));
-    ExpectValue(testKey.Subkey(), L"Copied", REG_BINARY, std::string("\x01\x02\x03\x04", 4));
-}
-
-TEST(RollbackCommitTasksTest, SetRegValueTaskForAVanishedKeyReportsNothing)
-{
-    TestRegistryKey testKey(L"TaskSetValueMissing");
-    const std::string number = DwordBytes(5);
-    EXPECT_NO_THROW(PerformOnce(std::make_unique<SetRegValueTask>(
-        testKey.KeyPath() + L"\\Missing", L"V", REG_DWORD,
-        reinterpret_cast<const BYTE*>(number.data()), static_cast<DWORD>(number.size()))));
-    EXPECT_FALSE(KeyExists(testKey.Subkey() + L"\\Missing"));
+    Perform(std::move(task));
+    ExpectValue(sub, L"Copied", REG_BINARY, std::string("\x01\x02\x03\x04", 4));
+    Perform(SetValue(root + L"\\Missing", L"V", REG_DWORD, DwordBytes(5)));
+    EXPECT_FALSE(KeyExists(sub + L"\\Missing"));
 }
 
 }  // namespace

@@ -5,10 +5,8 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
-#include "base/Exception.h"
 #include "base/RegistryKey.h"
 
 namespace TransactionTest {
@@ -22,54 +20,40 @@ struct RegValue {
 inline bool KeyExists(const std::wstring& subkey)
 {
     OstrelInstallEngine::RegistryKey key;
-    return RegOpenKeyExW(HKEY_CURRENT_USER, subkey.c_str(), 0, KEY_READ, key.Receive()) ==
-           ERROR_SUCCESS;
+    return RegOpenKeyExW(HKEY_CURRENT_USER, subkey.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
 }
 
-inline void CreateKey(const std::wstring& subkey)
+// Creates the key when it is missing; REG_NONE writes no value.
+inline void WriteValue(const std::wstring& subkey, const std::wstring& name, DWORD type, const std::string& data)
 {
     OstrelInstallEngine::RegistryKey key;
-    RegCreateKeyExW(HKEY_CURRENT_USER, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                    key.Receive(), nullptr);
-}
-
-inline void WriteValue(const std::wstring& subkey, const std::wstring& name, DWORD type,
-                       const std::string& data)
-{
-    OstrelInstallEngine::RegistryKey key;
-    RegCreateKeyExW(HKEY_CURRENT_USER, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                    key.Receive(), nullptr);
-    RegSetValueExW(key.Get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                   static_cast<DWORD>(data.size()));
+    RegCreateKeyExW(HKEY_CURRENT_USER, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr);
+    if (type != REG_NONE) {
+        RegSetValueExW(key.Get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                       static_cast<DWORD>(data.size()));
+    }
 }
 
 inline RegValue ReadValue(const std::wstring& subkey, const std::wstring& name)
 {
     RegValue value = {false, REG_NONE, std::string()};
     OstrelInstallEngine::RegistryKey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, subkey.c_str(), 0, KEY_READ, key.Receive()) !=
-        ERROR_SUCCESS) {
-        return value;
-    }
     DWORD size = 0;
-    if (RegQueryValueExW(key.Get(), name.c_str(), nullptr, &value.type, nullptr, &size) !=
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, subkey.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS ||
+        RegQueryValueExW(key.Get(), name.c_str(), nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) {
         return value;
     }
     value.data.resize(size);
-    if (RegQueryValueExW(key.Get(), name.c_str(), nullptr, &value.type,
-                         reinterpret_cast<BYTE*>(&value.data[0]), &size) == ERROR_SUCCESS) {
-        value.exists = true;
-        value.data.resize(size);
-    }
+    value.exists = RegQueryValueExW(key.Get(), name.c_str(), nullptr, &value.type,
+                                    reinterpret_cast<BYTE*>(&value.data[0]), &size) == ERROR_SUCCESS;
+    value.data.resize(size);
     return value;
 }
 
 // The bytes of a REG_SZ value: the text with its terminating NUL.
 inline std::string StringBytes(const std::wstring& text)
 {
-    return std::string(reinterpret_cast<const char*>(text.c_str()),
-                       (text.size() + 1) * sizeof(wchar_t));
+    return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
 }
 
 inline std::string DwordBytes(DWORD number)
