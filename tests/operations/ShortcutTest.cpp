@@ -4,21 +4,14 @@
 // saved.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <cstdint>
 #include <cstring>
-#include <string>
 
-#include "base/Exceptions.h"
-#include "EngineFailure.h"
-#include "HostTestSupport.h"
-#include "TestSupport.h"
+#include "ScriptRun.h"
 
 namespace {
 
-using OstrelTest::ReadFileBytes;
-using OstrelTest::ScriptPackage;
+using namespace OstrelTest;
 
 // Wine's own export that gives the Linux path of a Windows path.
 std::string UnixPath(const std::wstring& path)
@@ -42,8 +35,7 @@ std::string RunLnkinfo(const std::wstring& link, const std::wstring& outputPath)
     const std::string output = UnixPath(outputPath);
     const std::string shellLine = "/usr/bin/lnkinfo '" + UnixPath(link) + "' > '" + output +
                                   ".part' 2>&1; mv '" + output + ".part' '" + output + "'";
-    std::wstring commandLine = L"sh -c \"";
-    commandLine += std::wstring(shellLine.begin(), shellLine.end()) + L"\"";
+    std::wstring commandLine = L"sh -c \"" + std::wstring(shellLine.begin(), shellLine.end()) + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
@@ -55,7 +47,7 @@ std::string RunLnkinfo(const std::wstring& link, const std::wstring& outputPath)
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
-    for (int attempt = 0; attempt < 1200 && !OstrelTest::PathExists(outputPath); ++attempt) {
+    for (int attempt = 0; attempt < 1200 && !PathExists(outputPath); ++attempt) {
         Sleep(50);
     }
     return ReadFileBytes(outputPath);
@@ -63,26 +55,23 @@ std::string RunLnkinfo(const std::wstring& link, const std::wstring& outputPath)
 
 class ShortcutTest : public testing::Test {
 protected:
-    ShortcutTest() { OstrelTest::WriteFileBytes(m_folder.File(L"Game.exe"), "MZ"); }
-
+    ShortcutTest() { WriteFileBytes(m_folder.File(L"Game.exe"), "MZ"); }
     std::unique_ptr<OstrelInstallEngine::Exception> Run(const std::string& body)
     {
-        ScriptPackage script("function Execute()\nlocal f = props.Folder\n" + body + "\nend");
-        script.Package().SetStringProp("Folder", m_folder.Path());
-        return OstrelTest::CatchEngineFailure([&] { script.Package().Execute(); });
+        return ScriptRun("local f = props.Folder\n" + body, {{"Folder", m_folder.Path()}}).Failure();
     }
-    std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
-    OstrelTest::TempFolder m_folder;
+    TempFolder m_folder;
 };
 
-TEST_F(ShortcutTest, LnkinfoReadsEveryFieldOfTheLink)
+// Every field of a shell link, and the URL of an Internet shortcut.
+TEST_F(ShortcutTest, ReadersFindEveryField)
 {
     ASSERT_EQ(nullptr,
               Run("install.CreateShortcut(f .. L'\\\\Game.lnk', f .. L'\\\\Game.exe', f,\n"
-                  "    L'-windowed -level 3', L'Play the game', f .. L'\\\\Game.ico', 7)"));
+                  "    L'-windowed -level 3', L'Play the game', f .. L'\\\\Game.ico', 7)\n"
+                  "install.CreateUrlShortcut(f .. L'\\\\Site.url', L'http://example.com/news?id=1')"));
     const std::string info = RunLnkinfo(m_folder.File(L"Game.lnk"), m_folder.File(L"info.txt"));
-    const std::string folder = Narrow(m_folder.Path());
+    const std::string folder(m_folder.Path().begin(), m_folder.Path().end());
     for (const std::string& field :
          {"Local path\t\t\t: " + folder + "\\Game.exe", "Working directory\t\t: " + folder,
           std::string("Command line arguments\t\t: -windowed -level 3"),
@@ -95,47 +84,35 @@ TEST_F(ShortcutTest, LnkinfoReadsEveryFieldOfTheLink)
     int32_t iconIndex = 0;
     std::memcpy(&iconIndex, link.data() + 56, sizeof(iconIndex));
     EXPECT_EQ(7, iconIndex);
-}
 
-TEST_F(ShortcutTest, InternetShortcutHoldsTheUrl)
-{
-    ASSERT_EQ(nullptr, Run("install.CreateUrlShortcut(f .. L'\\\\Site.url', "
-                           "L'http://example.com/news?id=1')"));
     const std::string text = ReadFileBytes(m_folder.File(L"Site.url"));
     EXPECT_NE(std::string::npos, text.find("[InternetShortcut]")) << text;
     EXPECT_NE(std::string::npos, text.find("URL=http://example.com/news?id=1\r\n")) << text;
 }
 
-// A link that cannot be saved stops the script with the file-creation summary.
+// A link that cannot be saved stops the script with the file-creation
+// summary; an icon index that is no number is a bad argument; nothing is left.
 TEST_F(ShortcutTest, UnsavableLinksFail)
 {
-    struct Failure {
+    const struct {
         const char* lua;
-        const wchar_t* code;
+        std::wstring code, summary, english;
+    } cases[] = {
+        {"install.CreateShortcut(f .. L'\\\\No\\\\Game.lnk', f .. L'\\\\Game.exe', f, L'', L'', L'', 0)",
+         L"10199:", L"Unable to create file \"" + m_folder.File(L"No\\"), L""},
+        {"install.CreateUrlShortcut(f .. L'\\\\No\\\\Site.url', L'http://x/')", L"10207:",
+         L"Unable to create file \"" + m_folder.File(L"No\\"), L""},
+        {"install.CreateShortcut(f .. L'\\\\Game.lnk', f, f, f, f, f, L'0')", L"10003",
+         L"Internal check failed", L"bad argument #7 to 'CreateShortcut' (bad argument)"},
     };
-    for (const Failure& c :
-         {Failure{"install.CreateShortcut(f .. L'\\\\No\\\\Game.lnk', f .. L'\\\\Game.exe', f, "
-                  "L'', L'', L'', 0)",
-                  L"10199:"},
-          Failure{"install.CreateUrlShortcut(f .. L'\\\\No\\\\Site.url', L'http://x/')",
-                  L"10207:"}}) {
-        auto failure = Run(c.lua);
+    for (const auto& c : cases) {
+        const auto failure = Run(c.lua);
         ASSERT_NE(nullptr, failure) << c.lua;
         EXPECT_EQ(0u, failure->GetErrorCode().rfind(c.code, 0)) << failure->what();
-        EXPECT_EQ(0u, failure->GetLocalizedSummary().rfind(L"Unable to create file \"" +
-                                                           m_folder.File(L"No\\"), 0))
-            << failure->what();
+        EXPECT_EQ(0u, failure->GetLocalizedSummary().rfind(c.summary, 0)) << failure->what();
+        EXPECT_NE(std::wstring::npos, failure->GetEnglishMessage().find(c.english)) << failure->what();
     }
-    EXPECT_FALSE(OstrelTest::PathExists(m_folder.File(L"No")));
-}
-
-TEST_F(ShortcutTest, IconIndexMustBeANumber)
-{
-    auto failure = Run("install.CreateShortcut(f .. L'\\\\Game.lnk', f, f, f, f, f, L'0')");
-    ASSERT_NE(nullptr, failure);
-    EXPECT_NE(std::wstring::npos, failure->GetEnglishMessage().find(
-                                      L"bad argument #7 to 'CreateShortcut' (bad argument)"));
-    EXPECT_FALSE(OstrelTest::PathExists(m_folder.File(L"Game.lnk")));
+    EXPECT_FALSE(PathExists(m_folder.File(L"No")) || PathExists(m_folder.File(L"Game.lnk")));
 }
 
 }  // namespace
