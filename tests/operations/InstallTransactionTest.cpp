@@ -3,12 +3,15 @@
 // injected right after each operation in turn: a failed run puts back every
 // file, folder, key, value and link exactly as it was and leaves no backup
 // file, backup key or temporary file; a run to the end leaves exactly the
-// installed state.
+// installed state, with links that independent parsers read back.
 #include <gtest/gtest.h>
 
 #include "ScriptRun.h"
 
 #include <shlwapi.h>
+
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -48,9 +51,9 @@ install.ClearAndRemoveRegKey(r .. L"\\Branch"); Step(L"ClearAndRemoveRegKey")
 install.AddUninstallInfo(L"OstrelTestsReplaced", L"Game", L"C:\\Game\\Uninstall.exe",
                          L"C:\\Game", L"Ostrel", L"1.0"); Step(L"AddUninstallInfo")
 install.RemoveUninstallInfo(L"OstrelTestsRemoved"); Step(L"RemoveUninstallInfo")
-install.CreateShortcut(At(L"app\\Game.lnk"), At(L"app\\Game.exe"), At(L"app"), L"-windowed",
-                       L"Play", At(L"app\\Game.exe"), 1); Step(L"CreateShortcut")
-install.CreateUrlShortcut(At(L"app\\Site.url"), L"http://example.com/"); Step(L"CreateUrlShortcut")
+install.CreateShortcut(At(L"app\\Game.lnk"), At(L"app\\Game.exe"), At(L"app"), L"-windowed -level 3",
+                       L"Play the game", At(L"app\\Game.ico"), 7); Step(L"CreateShortcut")
+install.CreateUrlShortcut(At(L"app\\Site.url"), L"http://example.com/news?id=1"); Step(L"CreateUrlShortcut")
 )lua";
 
 const wchar_t* const kSteps[] = {
@@ -69,6 +72,47 @@ std::string Fixture(const std::string& path)
 std::wstring Uninstall(const std::wstring& id)
 {
     return std::wstring(kUninstallSubkey) + L"\\" + id;
+}
+
+// Wine's own export that gives the Linux path of a Windows path.
+std::string UnixPath(const std::wstring& path)
+{
+    using ToUnix = char*(CDECL*)(const wchar_t*);
+    auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* unixPath = toUnix != nullptr ? toUnix(path.c_str()) : nullptr;
+    if (unixPath == nullptr) {
+        throw std::runtime_error("no Linux path for a test file");
+    }
+    std::string result = unixPath;
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    return result;
+}
+
+// What liblnk's lnkinfo (a Linux program) reads in a shell link. Wine starts
+// a Linux program without a process handle to wait on, so the output appears
+// under its final name only once it is complete.
+std::string RunLnkinfo(const std::wstring& link, const std::wstring& outputPath)
+{
+    const std::string output = UnixPath(outputPath);
+    const std::string shellLine = "/usr/bin/lnkinfo '" + UnixPath(link) + "' > '" + output +
+                                  ".part' 2>&1; mv '" + output + ".part' '" + output + "'";
+    std::wstring commandLine = L"sh -c \"" + std::wstring(shellLine.begin(), shellLine.end()) + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(L"Z:\\bin\\sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+        throw std::runtime_error("cannot start lnkinfo");
+    }
+    if (process.hProcess != nullptr) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    for (int attempt = 0; attempt < 1200 && !PathExists(outputPath); ++attempt) {
+        Sleep(50);
+    }
+    return ReadFileBytes(outputPath);
 }
 
 RegistryValue DwordValue(DWORD number)
@@ -180,13 +224,29 @@ TEST_F(InstallTransactionTest, RunToTheEndLeavesTheInstalledState)
     for (const wchar_t* gone : {L"app\\move-me.txt", L"app\\remove-me.txt", L"app\\empty"}) {
         files.erase(gone);
     }
-    // The links' bytes are the shell's; their fields are read back elsewhere.
+    // The links' bytes are the shell's: their fields are read back below.
     const FileTree installed = Files();
     files[L"app\\Game.lnk"] = installed.at(L"app\\Game.lnk");
     files[L"app\\Site.url"] = installed.at(L"app\\Site.url");
-    EXPECT_EQ(std::string("L\0\0\0", 4), files[L"app\\Game.lnk"].content.substr(0, 4));
-    EXPECT_NE(std::string::npos, files[L"app\\Site.url"].content.find("URL=http://example.com/"));
     EXPECT_EQ(files, installed);
+
+    TempFolder lnkinfo;
+    const std::string info = RunLnkinfo(m_folder.File(L"app\\Game.lnk"), lnkinfo.File(L"info.txt"));
+    const std::wstring appFolder = m_folder.File(L"app");
+    const std::string app(appFolder.begin(), appFolder.end());
+    for (const std::string& field :
+         {"Local path\t\t\t: " + app + "\\Game.exe", "Working directory\t\t: " + app,
+          std::string("Command line arguments\t\t: -windowed -level 3"),
+          std::string("Description\t\t\t: Play the game"), "Icon location\t\t\t: " + app + "\\Game.ico"}) {
+        EXPECT_NE(std::string::npos, info.find(field)) << field << "\nin:\n" << info;
+    }
+    // lnkinfo does not show the icon index; the link header keeps it at byte 56.
+    int32_t iconIndex = 0;
+    std::memcpy(&iconIndex, installed.at(L"app\\Game.lnk").content.data() + 56, sizeof(iconIndex));
+    EXPECT_EQ(7, iconIndex);
+    const std::string url = installed.at(L"app\\Site.url").content;
+    EXPECT_NE(std::string::npos, url.find("[InternetShortcut]")) << url;
+    EXPECT_NE(std::string::npos, url.find("URL=http://example.com/news?id=1\r\n")) << url;
 
     keys[L"Created"][L"Fresh"] = StringValue(L"value");
     for (const wchar_t* created : {L"Tree", L"Tree\\A", L"Tree\\A\\B"}) {
