@@ -56,13 +56,6 @@ install.CreateShortcut(At(L"app\\Game.lnk"), At(L"app\\Game.exe"), At(L"app"), L
 install.CreateUrlShortcut(At(L"app\\Site.url"), L"http://example.com/news?id=1"); Step(L"CreateUrlShortcut")
 )lua";
 
-const wchar_t* const kSteps[] = {
-    L"CreateDirectory",     L"CreateDirectoryTree", L"CreateFile",           L"ReplaceFile",
-    L"CreateFileFromDelta", L"PatchFile",           L"MoveFile",             L"RemoveFile",
-    L"TryRemoveDirectory",  L"UnpackTempFile",      L"UnpackTempDirFromZip", L"CreateRegKey",
-    L"CreateRegKeyTree",    L"SetRegValue",         L"SetRegValueAgain",     L"SetNewRegValue",
-    L"RemoveRegValue",      L"RemoveRegKey",        L"ClearAndRemoveRegKey", L"AddUninstallInfo",
-    L"RemoveUninstallInfo", L"CreateShortcut",      L"CreateUrlShortcut"};
 
 std::string Fixture(const std::string& path)
 {
@@ -115,11 +108,6 @@ std::string RunLnkinfo(const std::wstring& link, const std::wstring& outputPath)
     return ReadFileBytes(outputPath);
 }
 
-RegistryValue DwordValue(DWORD number)
-{
-    return {REG_DWORD, std::string(reinterpret_cast<const char*>(&number), sizeof(number))};
-}
-
 class InstallTransactionTest : public testing::Test {
 protected:
     InstallTransactionTest() : m_key(L"InstallTransactions")
@@ -139,10 +127,10 @@ protected:
         SetFileAttributesW(m_folder.File(L"app\\old.dat").c_str(), FILE_ATTRIBUTE_READONLY);
 
         const std::wstring k = m_key.Subkey();
-        WriteRegistryValue(HKEY_CURRENT_USER, k, L"Existing", DwordValue(7));
+        WriteRegistryValue(HKEY_CURRENT_USER, k, L"Existing", {REG_DWORD, std::string("\x07\0\0\0", 4)});
         WriteRegistryValue(HKEY_CURRENT_USER, k, L"Binary", {REG_BINARY, std::string("\x01\x00\x02", 3)});
         WriteRegistryValue(HKEY_CURRENT_USER, k + L"\\Leaf", L"A", StringValue(L"a"));
-        WriteRegistryValue(HKEY_CURRENT_USER, k + L"\\Leaf", L"B", DwordValue(1));
+        WriteRegistryValue(HKEY_CURRENT_USER, k + L"\\Leaf", L"B", {REG_DWORD, std::string("\x01\0\0\0", 4)});
         WriteRegistryValue(HKEY_CURRENT_USER, k + L"\\Branch", L"C", StringValue(L"c"));
         WriteRegistryValue(HKEY_CURRENT_USER, k + L"\\Branch\\Sub", L"", StringValue(L"default"));
         for (const wchar_t* name : {L"DisplayName", L"UninstallString", L"InstallLocation",
@@ -190,10 +178,15 @@ TEST_F(InstallTransactionTest, FailureAfterEachOperationRestoresEverything)
     const FileTree files = Files();
     const RegistryTree keys = Keys();
     const RegistryTree uninstallKeys = UninstallKeys();
-    for (const wchar_t* step : kSteps) {
-        SCOPED_TRACE(std::string(step, step + wcslen(step)));
+    // Every step the script names, in order.
+    const std::string script = kScript;
+    int injected = 0;
+    for (size_t at = script.find("Step(L\""); at != std::string::npos; at = script.find("Step(L\"", at + 1)) {
+        ++injected;
+        const std::string step = script.substr(at + 7, script.find('"', at + 7) - at - 7);
+        SCOPED_TRACE(step);
         bool tempFolderEmpty = false;
-        const auto failure = Run(step, &tempFolderEmpty);
+        const auto failure = Run(std::wstring(step.begin(), step.end()), &tempFolderEmpty);
         ASSERT_NE(nullptr, failure);
         EXPECT_EQ(L"10901", failure->GetErrorCode()) << failure->what();
         EXPECT_EQ(files, Files());
@@ -201,6 +194,7 @@ TEST_F(InstallTransactionTest, FailureAfterEachOperationRestoresEverything)
         EXPECT_EQ(uninstallKeys, UninstallKeys());
         EXPECT_TRUE(tempFolderEmpty);
     }
+    EXPECT_EQ(23, injected);
 }
 
 TEST_F(InstallTransactionTest, RunToTheEndLeavesTheInstalledState)

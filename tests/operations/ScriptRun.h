@@ -55,10 +55,7 @@ public:
     struct Entry {
         DWORD attributes;
         std::string content;
-        bool operator==(const Entry& other) const
-        {
-            return attributes == other.attributes && content == other.content;
-        }
+        bool operator==(const Entry& o) const { return attributes == o.attributes && content == o.content; }
     };
     static std::map<std::wstring, Entry> TakeFileTree(const std::wstring& root,
                                                       const std::wstring& relative = L"")
@@ -68,20 +65,14 @@ public:
         HANDLE find = FindFirstFileW((root + L"\\" + relative + L"*").c_str(), &data);
         for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data)) {
             const std::wstring name = relative + data.cFileName;
-            if (data.cFileName == std::wstring(L".") || data.cFileName == std::wstring(L"..")) {
-                continue;
-            }
             const bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            tree[name] = Entry{data.dwFileAttributes,
-                               folder ? std::string() : ReadFileBytes(root + L"\\" + name)};
-            if (folder) {
-                const auto inner = TakeFileTree(root, name + L"\\");
+            if (data.cFileName[0] != L'.' || (data.cFileName[1] != 0 && data.cFileName[1] != L'.')) {
+                tree[name] = {data.dwFileAttributes, folder ? "" : ReadFileBytes(root + L"\\" + name)};
+                const auto inner = folder ? TakeFileTree(root, name + L"\\") : decltype(tree)();
                 tree.insert(inner.begin(), inner.end());
             }
         }
-        if (find != INVALID_HANDLE_VALUE) {
-            FindClose(find);
-        }
+        FindClose(find);
         return tree;
     }
 
@@ -92,25 +83,22 @@ private:
 
 using FileTree = std::map<std::wstring, ScriptRun::Entry>;
 
-inline void PrintTo(const ScriptRun::Entry& entry, std::ostream* out)
+inline void PrintTo(const ScriptRun::Entry& e, std::ostream* out)
 {
-    *out << "attributes " << entry.attributes << ", " << entry.content.size() << " bytes";
+    *out << "attributes " << e.attributes << ", " << e.content.size() << " bytes";
 }
 
 // Every value (type and data) of every key, by the key's path below the top ("").
 struct RegistryValue {
     DWORD type;
     std::string data;
-    bool operator==(const RegistryValue& other) const
-    {
-        return type == other.type && data == other.data;
-    }
+    bool operator==(const RegistryValue& o) const { return type == o.type && data == o.data; }
 };
 using RegistryTree = std::map<std::wstring, std::map<std::wstring, RegistryValue>>;
 
-inline void PrintTo(const RegistryValue& value, std::ostream* out)
+inline void PrintTo(const RegistryValue& v, std::ostream* out)
 {
-    *out << "type " << value.type << ", " << value.data.size() << " bytes";
+    *out << "type " << v.type << ", " << v.data.size() << " bytes";
 }
 
 inline void TakeRegistryTree(HKEY parent, const std::wstring& subkey, const std::wstring& path,
@@ -123,21 +111,13 @@ inline void TakeRegistryTree(HKEY parent, const std::wstring& subkey, const std:
     auto& values = (*tree)[path];
     std::vector<wchar_t> name(16384);
     std::vector<BYTE> data(65536);
-    for (DWORD index = 0;; ++index) {
-        DWORD nameLength = 16384, size = 65536, type = REG_NONE;
-        if (RegEnumValueW(key.Get(), index, name.data(), &nameLength, nullptr, &type, data.data(),
-                          &size) != ERROR_SUCCESS) {
-            break;
-        }
-        values[std::wstring(name.data(), nameLength)] =
-            RegistryValue{type, std::string(reinterpret_cast<char*>(data.data()), size)};
+    DWORD nameLength = 16384, size = 65536, type = REG_NONE;
+    for (DWORD i = 0; RegEnumValueW(key.Get(), i, name.data(), &nameLength, nullptr, &type, data.data(),
+                                    &size) == ERROR_SUCCESS; ++i, nameLength = 16384, size = 65536) {
+        values[std::wstring(name.data(), nameLength)] = {type, std::string(reinterpret_cast<char*>(data.data()), size)};
     }
-    for (DWORD index = 0;; ++index) {
-        DWORD nameLength = 256;
-        if (RegEnumKeyExW(key.Get(), index, name.data(), &nameLength, nullptr, nullptr, nullptr,
-                          nullptr) != ERROR_SUCCESS) {
-            return;
-        }
+    for (DWORD i = 0; nameLength = 256, RegEnumKeyExW(key.Get(), i, name.data(), &nameLength, nullptr,
+                                                      nullptr, nullptr, nullptr) == ERROR_SUCCESS; ++i) {
         const std::wstring child(name.data(), nameLength);
         TakeRegistryTree(key.Get(), child, path.empty() ? child : path + L"\\" + child, tree);
     }

@@ -69,13 +69,12 @@ std::map<std::wstring, std::string> Resources(const std::wstring& path)
         {
             return IS_INTRESOURCE(id) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(id)) : id;
         }
-        static BOOL CALLBACK Language(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language,
-                                      LONG_PTR walk)
+        static BOOL CALLBACK Language(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR walk)
         {
             HRSRC info = FindResourceExW(module, type, name, language);
-            const char* bytes = static_cast<const char*>(LockResource(LoadResource(module, info)));
             reinterpret_cast<Walk*>(walk)->found[Id(type) + L"/" + Id(name) + L"/" + std::to_wstring(language)] =
-                std::string(bytes, SizeofResource(module, info));
+                std::string(static_cast<const char*>(LockResource(LoadResource(module, info))),
+                            SizeofResource(module, info));
             return TRUE;
         }
         static BOOL CALLBACK Name(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR walk)
@@ -97,9 +96,9 @@ std::map<std::wstring, std::string> Resources(const std::wstring& path)
 std::map<std::string, std::string> ZipEntries(const std::string& archive)
 {
     TempFolder folder;
-    WriteFileBytes(folder.File(L"a.zip"), archive);
-    std::map<std::string, std::string> entries;
     const std::wstring path = folder.File(L"a.zip");
+    WriteFileBytes(path, archive);
+    std::map<std::string, std::string> entries;
     unzFile zip = unzOpen(std::string(path.begin(), path.end()).c_str());
     for (int r = unzGoToFirstFile(zip); zip != nullptr && r == UNZ_OK; r = unzGoToNextFile(zip)) {
         char name[512];
@@ -296,20 +295,14 @@ SupportFiles = { L"LumenUninstall.exe", L"BsSndRpt.exe", L"BugSplat.dll", L"BugS
 const char kInstallScript[] = R"lua(
 function Prepare() end
 function Execute()
-    install.CreateDirectoryTree(props.InstallDir)
-    for i = #RemovedDirectories, 1, -1 do
-        install.CreateDirectory(props.InstallDir .. RemovedDirectories[i].path)
-    end
-    for _, entry in ipairs(RemovedFiles) do
-        install.CreateFile("payload" .. wstring.toutf8(entry.path), props.InstallDir .. entry.path)
-    end
-    for _, name in ipairs(SupportFiles) do
-        install.CreateFile(wstring.toutf8(name), props.InstallDir .. L"\\" .. name)
-    end
+    local dir = props.InstallDir
+    install.CreateDirectoryTree(dir)
+    for i = #RemovedDirectories, 1, -1 do install.CreateDirectory(dir .. RemovedDirectories[i].path) end
+    for _, f in ipairs(RemovedFiles) do install.CreateFile("payload" .. wstring.toutf8(f.path), dir .. f.path) end
+    for _, name in ipairs(SupportFiles) do install.CreateFile(wstring.toutf8(name), dir .. L"\\" .. name) end
     install.CreateRegKeyTree(ProductKey)
     install.SetRegValue(ProductKey, L"InstallState", L"1")
-    install.AddUninstallInfo(UninstallId, L"Lumen", props.InstallDir .. L"\\LumenUninstall.exe",
-                             props.InstallDir, L"Kestrel Works", L"1.0")
+    install.AddUninstallInfo(UninstallId, L"Lumen", dir .. L"\\LumenUninstall.exe", dir, L"Kestrel Works", L"1.0")
 end
 )lua";
 
@@ -336,9 +329,7 @@ end
 
 function Execute()
     RemoveEach(RemovedFiles, LocID.REMOVE_FILE_ID, uninstall.RemoveFile)
-    for _, name in ipairs(SupportFiles) do
-        uninstall.RemoveFile(props.InstallDir .. L"\\" .. name)
-    end
+    for _, name in ipairs(SupportFiles) do uninstall.RemoveFile(props.InstallDir .. L"\\" .. name) end
     RemoveEach(RemovedDirectories, LocID.REMOVE_DIR_ID, uninstall.RemoveDirectory)
     uninstall.RemoveDirectory(props.InstallDir)
     uninstall.RemoveDirectory(wstring.gsub(props.InstallDir, L"\\[^\\]*$", L""))
@@ -353,9 +344,7 @@ std::vector<bool> MachineState(const std::wstring& installDir)
 {
     const auto keyExists = [](HKEY root, const wchar_t* subkey) {
         HKEY key = nullptr;
-        const bool found = RegOpenKeyExW(root, subkey, 0, KEY_READ, &key) == ERROR_SUCCESS;
-        RegCloseKey(key);
-        return found;
+        return RegOpenKeyExW(root, subkey, 0, KEY_READ, &key) == ERROR_SUCCESS && RegCloseKey(key) == 0;
     };
     return {PathExists(installDir.substr(0, installDir.rfind(L'\\'))), PathExists(installDir),
             keyExists(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
@@ -370,15 +359,13 @@ std::vector<bool> MachineState(const std::wstring& installDir)
 int RunToTheEndOfTheChain(std::wstring commandLine)
 {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
     CreatePipe(&readEnd, &writeEnd, &inherit, 0);
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
+    startup.hStdOutput = startup.hStdError = writeEnd;
     PROCESS_INFORMATION process = {};
     DWORD exitCode = 0xFFFFFFFF;
     const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0,
