@@ -10,6 +10,7 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -67,19 +68,14 @@ std::wstring Uninstall(const std::wstring& id)
     return std::wstring(kUninstallSubkey) + L"\\" + id;
 }
 
-// Wine's own export that gives the Linux path of a Windows path.
+// The Linux path of a path on the prefix's drive C.
 std::string UnixPath(const std::wstring& path)
 {
-    using ToUnix = char*(CDECL*)(const wchar_t*);
-    auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    char* unixPath = toUnix != nullptr ? toUnix(path.c_str()) : nullptr;
-    if (unixPath == nullptr) {
-        throw std::runtime_error("no Linux path for a test file");
-    }
-    std::string result = unixPath;
-    HeapFree(GetProcessHeap(), 0, unixPath);
-    return result;
+    char prefix[MAX_PATH] = {};
+    GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH);
+    std::string unixPath = std::string(prefix) + "/drive_c" + std::string(path.begin() + 2, path.end());
+    std::replace(unixPath.begin(), unixPath.end(), '\\', '/');
+    return unixPath;
 }
 
 // What liblnk's lnkinfo (a Linux program) reads in a shell link. Wine starts

@@ -60,16 +60,14 @@ const std::wstring kGameUx = L"Software\\Microsoft\\Windows\\CurrentVersion\\Gam
 const std::wstring kGameKey = kGameUx + L"Games\\" + std::wstring(kGuid, kGuid + 38);
 const std::wstring kUpgradeKey =
     kGameUx + L"GamesToFindOnWindowsUpgrade\\" + std::wstring(kGuid, kGuid + 38);
-const std::string kAddInfo =
-    std::string("props.Result = install.AddGameExplorerInfo('") + kGuid + "', " +
-    LuaWide(FixturePath("integrations/OstrelTestGame.exe")) + ", " +
-    LuaWide(FixturePath("integrations")) + ") and L'true' or L'false'\n";
+const std::string kGame = LuaWide(FixturePath("integrations/OstrelTestGame.exe"));
+const std::string kGameFolder = LuaWide(FixturePath("integrations"));
+const std::string kAddInfo = std::string("props.Result = install.AddGameExplorerInfo('") + kGuid +
+                             "', " + kGame + ", " + kGameFolder + ") and L'true' or L'false'\n";
 const std::string kAddTasks =
-    std::string("install.AddGameExplorerPlayTask('") + kGuid + "', L'Play', 0, " +
-    LuaWide(FixturePath("integrations/OstrelTestGame.exe")) + ", " +
-    LuaWide(FixturePath("integrations")) + ", L'-windowed')\n" +
-    "install.AddGameExplorerSupportTask('" + kGuid + "', L'Readme', 1, " +
-    LuaWide(FixturePath("integrations/TestProduct.msi")) + ")\n";
+    std::string("install.AddGameExplorerPlayTask('") + kGuid + "', L'Play', 0, " + kGame + ", " +
+    kGameFolder + ", L'-windowed')\ninstall.AddGameExplorerSupportTask('" + kGuid +
+    "', L'Readme', 1, " + LuaWide(FixturePath("integrations/TestProduct.msi")) + ")\n";
 const std::string kRemoveInfo = std::string("uninstall.RemoveGameExplorerInfo('") + kGuid + "')\n";
 
 void ExpectCleanRemoval(const std::string& body)
@@ -130,7 +128,10 @@ TEST(PlatformScriptApiTest, WithoutGameExplorer)
 
 // Only the exact, case-sensitive executable name of a running process counts;
 // util.Run returns after the grandchild has ended, with the first program's
-// exit code; a program that cannot start fails 10170.
+// exit code; a program that cannot start fails 10170. RunSubInstall's child
+// takes the lock while a third process finds it held; the call returns when
+// the child's relaunched copy has ended, holding the lock again; a child that
+// cannot start gives false and the lock back.
 TEST(PlatformScriptApiTest, Processes)
 {
     for (const char* name : {"OperationsTests.exe", "operationstests.exe", "OPERATIONSTESTS.EXE",
@@ -149,6 +150,18 @@ TEST(PlatformScriptApiTest, Processes)
     ExpectFailure("util.Run(" + LuaWide(missing) + ", L'')", L"10170:00000002",
                   L"Unable to execute program \"" + missing + L"\".",
                   L"Error executing \"" + missing + L"\" (CreateProcessW returned ");
+
+    DeleteFileW(reports.File(L"late-done").c_str());
+    ScriptRun script("props.Result = " + BoolText("util.RunSubInstall(" + child + ")") +
+                     "\nprops.Missing = " + BoolText("util.RunSubInstall(" + LuaWide(missing) + ")"));
+    script.Package().Execute();
+    EXPECT_EQ(L"true", script.Prop("Result"));
+    EXPECT_EQ(L"false", script.Prop("Missing"));
+    EXPECT_EQ("taken held", ReadFileBytes(reports.File(L"quiet-lock")));
+    EXPECT_TRUE(PathExists(reports.File(L"late-done")));
+    std::string output;
+    EXPECT_EQ(1, RunProgram(L"\"" + FixturePath("integrations/ChildProgram.exe") + L"\" probe", &output))
+        << "the lock is not held again";
 }
 
 // Product codes are narrow strings.
@@ -159,8 +172,8 @@ const std::string kRebootProduct = "'{7A2D3C2F-4E6B-4D8C-8F32-1B2C3D4E5F61}'";
 // Install, query and remove real products; a restart request sets
 // props.RebootRequired (its removal asks for a restart too, which only
 // ignored errors accept); removal of what is not installed fails only when
-// errors are not ignored.
-TEST(PlatformScriptApiTest, InstallsQueriesAndRemovesProducts)
+// errors are not ignored; each failure carries its code and its texts.
+TEST(PlatformScriptApiTest, Products)
 {
     const std::string installed = BoolText("util.IsMsiInstalled(" + kProduct + ")");
     EXPECT_EQ(L"false", Evaluate("", installed));
@@ -177,11 +190,7 @@ TEST(PlatformScriptApiTest, InstallsQueriesAndRemovesProducts)
                                 BoolText("props.RebootRequired")));
     EXPECT_EQ(L"false", Evaluate("util.UninstallMsiByID(" + kRebootProduct + ", true, true)",
                                  BoolText("util.IsMsiInstalled(" + kRebootProduct + ")")));
-}
 
-// Each failure of the product functions carries its code and its texts.
-TEST(PlatformScriptApiTest, ProductFailures)
-{
     TempFolder folder;
     const std::wstring garbage = folder.File(L"Garbage.msi");
     WriteFileBytes(garbage, "not a package");
@@ -196,26 +205,6 @@ TEST(PlatformScriptApiTest, ProductFailures)
                   L"Error installing product ID \"" + kProductId + L"\" (MsiConfigureProductW returned ");
     ExpectFailure("util.GetMsiProperty(" + kProduct + ", L'VersionString')", L"10246:",
                   L"Internal check failed", L"Assertion failed (ProcessScriptApi:");
-}
-
-// The child takes the lock while a third process finds it held; the call
-// returns when the child's relaunched copy has ended, holding the lock again.
-// A child that cannot start gives false and the lock back.
-TEST(PlatformScriptApiTest, RunSubInstallHandsTheLockOver)
-{
-    TempFolder reports;
-    ScopedEnvironmentVariable report(L"OSTREL_CHILD_REPORT", reports.Path());
-    const std::wstring child = FixturePath("integrations/ChildProgram.exe");
-    ScriptRun script(
-        "props.Result = " + BoolText("util.RunSubInstall(" + LuaWide(child) + ")") +
-        "\nprops.Missing = " + BoolText("util.RunSubInstall(" + LuaWide(reports.File(L"Missing.exe")) + ")"));
-    script.Package().Execute();
-    EXPECT_EQ(L"true", script.Prop("Result"));
-    EXPECT_EQ(L"false", script.Prop("Missing"));
-    EXPECT_EQ("taken held", ReadFileBytes(reports.File(L"quiet-lock")));
-    EXPECT_TRUE(PathExists(reports.File(L"late-done")));
-    std::string output;
-    EXPECT_EQ(1, RunProgram(L"\"" + child + L"\" probe", &output)) << "the lock is not held again";
 }
 
 }  // namespace
