@@ -11,11 +11,6 @@ namespace {
 
 using namespace OstrelTest;
 
-std::string Fixture(const std::string& path)
-{
-    return ReadFileBytes(FixturePath(path));
-}
-
 std::string FixtureMd5(const std::string& path)
 {
     return Fixture(path + ".md5").substr(0, 32);
@@ -37,15 +32,9 @@ protected:
                 {"payload/climbing.zip", Fixture("zip/climbing.zip")}});
         return *m_script;
     }
-    std::unique_ptr<OstrelInstallEngine::Exception> Execute(const std::string& body)
-    {
-        return Script(body).Failure();
-    }
+    std::unique_ptr<OstrelInstallEngine::Exception> Execute(const std::string& body) { return Script(body).Failure(); }
     std::wstring At(const std::wstring& relative) const { return m_folder.File(relative); }
-    std::wstring InFolder(const std::wstring& text) const
-    {
-        return Replaced(text, L"%R%", m_folder.Path());
-    }
+    std::wstring InFolder(const std::wstring& text) const { return Replaced(text, L"%R%", m_folder.Path()); }
     void Write(const std::wstring& relative, const std::string& content, DWORD attributes = 0)
     {
         WriteFileBytes(At(relative), content);

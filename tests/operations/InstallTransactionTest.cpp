@@ -58,11 +58,6 @@ install.CreateUrlShortcut(At(L"app\\Site.url"), L"http://example.com/news?id=1")
 )lua";
 
 
-std::string Fixture(const std::string& path)
-{
-    return ReadFileBytes(FixturePath(path));
-}
-
 std::wstring Uninstall(const std::wstring& id)
 {
     return std::wstring(kUninstallSubkey) + L"\\" + id;

@@ -153,6 +153,12 @@ inline bool KeyExists(HKEY root, const std::wstring& subkey)
     return RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
 }
 
+// A fixture file's bytes.
+inline std::string Fixture(const std::string& path)
+{
+    return ReadFileBytes(FixturePath(path));
+}
+
 // A Lua wide literal of a text: backslashes and quotes escaped.
 inline std::string LuaWide(const std::wstring& text)
 {
