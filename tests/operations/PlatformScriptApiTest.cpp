@@ -79,7 +79,8 @@ void ExpectCleanRemoval(const std::string& body)
 
 // Registration shows in the prefix's GameUX key with its task shortcuts and
 // replaces tasks of an earlier install; a failed install takes it off again;
-// removal takes the entry and the task folder, also twice.
+// removal takes the entry and the task folder, also twice; a binary without a
+// game definition is refused.
 TEST(PlatformScriptApiTest, GameExplorer)
 {
     std::wstring tasks;
@@ -101,6 +102,12 @@ TEST(PlatformScriptApiTest, GameExplorer)
 
     ExpectCleanRemoval(kRemoveInfo + kRemoveInfo);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kGameKey) || PathExists(tasks));
+
+    ExpectFailure(std::string("install.AddGameExplorerInfo('") + kGuid + "', " +
+                      LuaWide(FixturePath("integrations/ChildProgram.exe")) + ", L'C:\\\\')",
+                  L"10028:", L"Internal check failed",
+                  L"GameExplorer add game failed (IGameExplorer::AddGame returned ");
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kGameKey));
 }
 
 // Runs in a child without gameux: the upgrade key with its two values stands
