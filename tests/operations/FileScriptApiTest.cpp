@@ -3,122 +3,66 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <map>
-#include <memory>
-#include <string>
-#include <vector>
 
-#include "EngineFailure.h"
-#include "FileTreeSnapshot.h"
-#include "HostTestSupport.h"
-#include "TestSupport.h"
+#include "ScriptRun.h"
 #include "base/Exceptions.h"
 
 namespace {
 
-using OstrelInstallEngine::Exception;
-using OstrelTest::CatchEngineFailure;
-using OstrelTest::FileTreeSnapshot;
-using OstrelTest::FixturePath;
-using OstrelTest::PathExists;
-using OstrelTest::ReadFileBytes;
-using OstrelTest::ScriptPackage;
-using OstrelTest::WriteFileBytes;
-
-std::string Fixture(const std::string& path)
-{
-    return ReadFileBytes(FixturePath(path));
-}
+using namespace OstrelTest;
 
 std::string FixtureMd5(const std::string& path)
 {
     return Fixture(path + ".md5").substr(0, 32);
 }
 
-std::map<std::string, std::string> Payload()
-{
-    return {{"payload/new.bin", Fixture("md5/size-65.bin")},
-            {"payload/big.bin", Fixture("md5/size-1048579.bin")},
-            {"payload/replacement.txt", "replacement"},
-            {"payload/small.vcdiff", Fixture("delta/small-default.vcdiff")},
-            {"payload/flat.zip", Fixture("zip/flat.zip")},
-            {"payload/climbing.zip", Fixture("zip/climbing.zip")}};
-}
-
-// Every script finds its test folder in props.Root, and At(path) inside it.
-const char kPrelude[] = R"lua(
-function At(path) return props.Root .. L"\\" .. path end
-)lua";
-
-template <typename Text>
-Text Replace(Text text, const Text& from, const Text& to)
-{
-    for (size_t at = text.find(from); at != Text::npos; at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
-    }
-    return text;
-}
-
-bool FolderIsEmpty(const std::wstring& folder)
-{
-    return FileTreeSnapshot::Take(folder).Entries().empty();
-}
-
 class FileScriptApiTest : public testing::Test {
 protected:
-    // Runs Execute of a script in a package of its own; returns what it threw.
-    std::unique_ptr<Exception> Execute(const std::string& executeBody,
-                                       const std::wstring& failAfter = L"")
+    // A script whose At(path) names a path in the test folder, ready to run.
+    ScriptRun& Script(const std::string& body)
     {
         m_script.reset();  // one open package at a time: the install lock
-        m_script = std::make_unique<ScriptPackage>(
-            std::string(kPrelude) + "function Execute()\n" + executeBody + "\nend\n", Payload());
-        m_script->Package().SetStringProp("Root", m_folder.Path());
-        m_script->Package().SetStringProp("FailAfter", failAfter);
-        return CatchEngineFailure([&] { m_script->Package().Execute(); });
+        m_script = std::make_unique<ScriptRun>(
+            "local function At(path) return props.Root .. L'\\\\' .. path end\n" + body,
+            std::map<std::string, std::wstring>{{"Root", m_folder.Path()}},
+            std::map<std::string, std::string>{
+                {"payload/new.bin", Fixture("md5/size-65.bin")},
+                {"payload/big.bin", Fixture("md5/size-1048579.bin")},
+                {"payload/small.vcdiff", Fixture("delta/small-default.vcdiff")},
+                {"payload/climbing.zip", Fixture("zip/climbing.zip")}});
+        return *m_script;
     }
-
+    std::unique_ptr<OstrelInstallEngine::Exception> Execute(const std::string& body) { return Script(body).Failure(); }
     std::wstring At(const std::wstring& relative) const { return m_folder.File(relative); }
-    // The text with %R% standing for the test folder.
-    std::wstring InFolder(const std::wstring& text) const
-    {
-        return Replace<std::wstring>(text, L"%R%", m_folder.Path());
-    }
-    void Write(const std::wstring& relative, const std::string& content)
+    std::wstring InFolder(const std::wstring& text) const { return Replaced(text, L"%R%", m_folder.Path()); }
+    void Write(const std::wstring& relative, const std::string& content, DWORD attributes = 0)
     {
         WriteFileBytes(At(relative), content);
-    }
-    void MakeFolder(const std::wstring& relative)
-    {
-        CreateDirectoryW(At(relative).c_str(), nullptr);
-    }
-    FileTreeSnapshot Snapshot() const { return FileTreeSnapshot::Take(m_folder.Path()); }
-    std::vector<std::wstring> RecordedSummaries() const
-    {
-        std::vector<std::wstring> summaries;
-        for (const Exception* problem : m_script->Package().GetErrors()) {
-            summaries.push_back(problem->GetDisplaySummary());
+        if (attributes != 0) {
+            SetFileAttributesW(At(relative).c_str(), attributes);
         }
-        return summaries;
     }
-    bool EngineTempFolderIsEmpty() const
+    void MakeFolders(std::initializer_list<const wchar_t*> folders)
     {
-        return FolderIsEmpty(m_script->Package().GetSystemStateManager().GetTempFolderPath());
+        for (const wchar_t* folder : folders) {
+            CreateDirectoryW(At(folder).c_str(), nullptr);
+        }
     }
 
-    OstrelTest::TempFolder m_folder;
-    std::unique_ptr<ScriptPackage> m_script;
+    TempFolder m_folder;
+    std::unique_ptr<ScriptRun> m_script;
 };
 
 // A write reports its progress inside the script's current step, measured on
-// the payload, and leaves the step open for the script.
-TEST_F(FileScriptApiTest, WriteReportsNestedProgress)
+// the payload, and leaves the step open for the script; a cancel request
+// stops a long write, and the half-written file goes with the rollback.
+TEST_F(FileScriptApiTest, WriteReportsNestedProgressAndCancels)
 {
     ASSERT_EQ(nullptr, Execute(R"lua(
         progress.StartStep(1, 2, 4, L"Copying")
         install.CreateFile("payload/big.bin", At(L"big.bin"))
         progress.Report(7, 10, L"After"))lua"));
-    const std::vector<OstrelTest::ProgressReport>& reports = m_script->Reporter().reports;
+    const std::vector<ProgressReport>& reports = m_script->Reporter().reports;
     ASSERT_EQ(1u + 26u + 1u + 1u, reports.size());
     for (size_t i = 1; i <= 26; ++i) {
         EXPECT_GT(reports[i].progress, reports[i - 1].progress);
@@ -127,17 +71,9 @@ TEST_F(FileScriptApiTest, WriteReportsNestedProgress)
     EXPECT_DOUBLE_EQ(0.25, reports[0].progress);
     EXPECT_DOUBLE_EQ(0.5, reports[26].progress);
     EXPECT_DOUBLE_EQ(0.25 + 0.25 * 0.7, reports[27].progress);
-}
 
-// A cancel request takes effect inside a long write, and the half-written
-// file goes with the rollback.
-TEST_F(FileScriptApiTest, CancelStopsAWrite)
-{
-    m_script = std::make_unique<ScriptPackage>(std::string(kPrelude) + R"lua(
-        function Execute() install.CreateFile("payload/big.bin", At(L"big.bin")) end)lua",
-                                               Payload());
-    m_script->Package().SetStringProp("Root", m_folder.Path());
-    m_script->Package().Cancel();
+    DeleteFileW(At(L"big.bin").c_str());
+    Script(R"lua(install.CreateFile("payload/big.bin", At(L"big.bin")))lua").Package().Cancel();
     EXPECT_THROW(m_script->Package().Execute(), OstrelInstallEngine::CancelInstallException);
     EXPECT_EQ(2u, m_script->Reporter().reports.size());  // the first block, then the rollback
     EXPECT_FALSE(PathExists(At(L"big.bin")));
@@ -150,10 +86,9 @@ TEST_F(FileScriptApiTest, UtilFunctions)
     Write(L"file.txt", "content");
     Write(L"empty.txt", "");
     Write(L"big.bin", Fixture("md5/size-1048579.bin"));
-    MakeFolder(L"folder");
-    MakeFolder(L"full");
+    MakeFolders({L"folder", L"full"});
     Write(L"full\\inner.txt", "inner");
-    const std::unique_ptr<Exception> failure = Execute(Replace<std::string>(R"lua(
+    const auto failure = Execute(R"lua(
         assert(util.IsFile(At(L"file.txt")) and not util.IsFile(At(L"folder")))
         assert(util.IsDirectory(At(L"folder")) and not util.IsDirectory(At(L"file.txt")))
         assert(not util.IsFile(At(L"none")) and not util.IsDirectory(At(L"none")))
@@ -161,104 +96,74 @@ TEST_F(FileScriptApiTest, UtilFunctions)
         util.MoveFile(At(L"copy.txt"), At(L"moved.txt"))
         assert(util.GetMd5(At(L"moved.txt")) == util.GetMd5(At(L"file.txt")))
         assert(util.GetMd5(At(L"empty.txt")) == "d41d8cd98f00b204e9800998ecf8427e")
-        assert(util.GetMd5(At(L"big.bin")) == "%BIG_MD5%")
+        assert(util.GetMd5(At(L"big.bin")) == ")lua" + FixtureMd5("md5/size-1048579.bin") + R"lua(")
         assert(util.TryRemoveFile(At(L"moved.txt")) and not util.TryRemoveFile(At(L"moved.txt")))
         assert(not util.TryRemoveDirectory(At(L"full")) and util.TryRemoveDirectory(At(L"folder")))
-        local first = util.UnpackTempFile("payload/new.bin")
-        local second = util.UnpackTempFile("payload/new.bin")
-        assert(wstring.sub(first, -13) == L"00000000_TEMP")
-        assert(wstring.sub(second, -13) == L"00000001_TEMP")
-        )lua", "%BIG_MD5%", FixtureMd5("md5/size-1048579.bin")));
+        assert(wstring.sub(util.UnpackTempFile("payload/new.bin"), -13) == L"00000000_TEMP")
+        assert(wstring.sub(util.UnpackTempFile("payload/new.bin"), -13) == L"00000001_TEMP"))lua");
     ASSERT_EQ(nullptr, failure) << failure->what();
-    EXPECT_FALSE(PathExists(At(L"folder")));
-    EXPECT_FALSE(PathExists(At(L"moved.txt")));
+    EXPECT_FALSE(PathExists(At(L"folder")) || PathExists(At(L"moved.txt")));
     EXPECT_TRUE(PathExists(At(L"full\\inner.txt")));
-    EXPECT_TRUE(EngineTempFolderIsEmpty());
+    EXPECT_TRUE(m_script->TempFolderIsEmpty());
 }
-
-struct TolerantCase {
-    const char* name;
-    const char* body;
-    std::vector<std::wstring> summaries;  // %R% stands for the test folder
-    std::vector<std::wstring> gone;
-    std::vector<std::wstring> kept;
-};
-
-const TolerantCase kTolerantCases[] = {
-    {"missing items record nothing",
-     R"lua(uninstall.RemoveFile(At(L"none")); uninstall.RemoveDirectory(At(L"none"))
-           uninstall.ClearAndRemoveDirectory(At(L"none"))
-           uninstall.RemoveDirectoryTree(At(L"P\\none\\deeper"), At(L"P")))lua",
-     {}, {}, {L"P"}},
-    {"a read-only file is deleted", R"lua(uninstall.RemoveFile(At(L"readonly.txt")))lua", {},
-     {L"readonly.txt"}, {}},
-    {"a folder is not a file", R"lua(uninstall.RemoveFile(At(L"folder")))lua",
-     {L"Unable to delete file \"%R%\\folder\" (10036:00000005)"}, {}, {L"folder"}},
-    {"a file is not a folder", R"lua(uninstall.RemoveDirectory(At(L"file.txt")))lua",
-     {L"Unable to remove folder \"%R%\\file.txt\" (10039:0000010b)"}, {}, {L"file.txt"}},
-    {"a folder that is not empty stays",
-     R"lua(uninstall.RemoveDirectory(At(L"full")); uninstall.RemoveDirectory(At(L"folder")))lua",
-     {L"Unable to remove folder \"%R%\\full\" (10039:00000091)"}, {L"folder"},
-     {L"full\\inner.txt"}},
-    {"suppressed problems are dropped",
-     R"lua(uninstall.StartSuppressWarnings(); uninstall.StartSuppressWarnings()
-           uninstall.RemoveFile(At(L"folder")); uninstall.RemoveDirectory(At(L"full"))
-           uninstall.EndSuppressWarnings()
-           uninstall.RemoveDirectory(At(L"file.txt")))lua",
-     {L"Unable to remove folder \"%R%\\file.txt\" (10039:0000010b)"}, {}, {L"folder", L"full"}},
-    {"a folder is cleared and removed", R"lua(uninstall.ClearAndRemoveDirectory(At(L"full")))lua",
-     {}, {L"full"}, {}},
-    {"the tree walk stops at a parent that is not empty",
-     R"lua(uninstall.RemoveDirectoryTree(At(L"P\\V\\G"), At(L"P")))lua", {}, {L"P\\V\\G"},
-     {L"P\\V\\other"}},
-    {"the tree walk removes empty parents up to the root",
-     R"lua(uninstall.RemoveDirectoryTree(At(L"P\\W\\G\\"), At(L"P\\")))lua", {}, {L"P\\W"}, {L"P"}},
-    {"the tree walk reports only the folder asked for",
-     R"lua(uninstall.RemoveDirectoryTree(At(L"full"), At(L"")))lua",
-     {L"Unable to remove folder \"%R%\\full\" (10039:00000091)"}, {}, {L"full\\inner.txt"}},
-};
 
 // The tolerant uninstall family: missing items are no problem, a failed
 // removal is recorded with its summary and the script goes on.
 TEST_F(FileScriptApiTest, UninstallFunctionsAreTolerant)
 {
-    for (const TolerantCase& row : kTolerantCases) {
-        SCOPED_TRACE(row.name);
-        OstrelTest::RemoveTreeForTest(m_folder.Path());
+    const struct {
+        const char* body;
+        std::vector<std::wstring> summaries;  // %R% stands for the test folder
+        std::vector<std::wstring> gone, kept;
+    } cases[] = {
+        {R"lua(uninstall.RemoveFile(At(L"none")); uninstall.RemoveDirectory(At(L"none"))
+               uninstall.ClearAndRemoveDirectory(At(L"none"))
+               uninstall.RemoveDirectoryTree(At(L"P\\none\\deeper"), At(L"P")))lua",
+         {}, {}, {L"P"}},
+        {R"lua(uninstall.RemoveFile(At(L"readonly.txt")))lua", {}, {L"readonly.txt"}, {}},
+        {R"lua(uninstall.RemoveFile(At(L"folder")))lua",
+         {L"Unable to delete file \"%R%\\folder\" (10036:00000005)"}, {}, {L"folder"}},
+        {R"lua(uninstall.RemoveDirectory(At(L"file.txt")))lua",
+         {L"Unable to remove folder \"%R%\\file.txt\" (10039:0000010b)"}, {}, {L"file.txt"}},
+        {R"lua(uninstall.RemoveDirectory(At(L"full")); uninstall.RemoveDirectory(At(L"folder")))lua",
+         {L"Unable to remove folder \"%R%\\full\" (10039:00000091)"}, {L"folder"},
+         {L"full\\inner.txt"}},
+        {R"lua(uninstall.StartSuppressWarnings(); uninstall.StartSuppressWarnings()
+               uninstall.RemoveFile(At(L"folder")); uninstall.RemoveDirectory(At(L"full"))
+               uninstall.EndSuppressWarnings(); uninstall.RemoveDirectory(At(L"file.txt")))lua",
+         {L"Unable to remove folder \"%R%\\file.txt\" (10039:0000010b)"}, {}, {L"folder", L"full"}},
+        {R"lua(uninstall.ClearAndRemoveDirectory(At(L"full")))lua", {}, {L"full"}, {}},
+        {R"lua(uninstall.RemoveDirectoryTree(At(L"P\\V\\G"), At(L"P")))lua", {}, {L"P\\V\\G"},
+         {L"P\\V\\other"}},
+        {R"lua(uninstall.RemoveDirectoryTree(At(L"P\\W\\G\\"), At(L"P\\")))lua", {}, {L"P\\W"},
+         {L"P"}},
+        {R"lua(uninstall.RemoveDirectoryTree(At(L"full"), At(L"")))lua",
+         {L"Unable to remove folder \"%R%\\full\" (10039:00000091)"}, {}, {L"full\\inner.txt"}},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.body);
+        RemoveTreeForTest(m_folder.Path());
         CreateDirectoryW(m_folder.Path().c_str(), nullptr);
+        MakeFolders({L"folder", L"full", L"P", L"P\\V", L"P\\V\\G", L"P\\V\\other", L"P\\W",
+                     L"P\\W\\G"});
         Write(L"file.txt", "file");
-        Write(L"readonly.txt", "read-only");
-        SetFileAttributesW(At(L"readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-        MakeFolder(L"folder");
-        MakeFolder(L"full");
-        Write(L"full\\inner.txt", "inner");
-        SetFileAttributesW(At(L"full\\inner.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-        for (const wchar_t* folder :
-             {L"P", L"P\\V", L"P\\V\\G", L"P\\V\\other", L"P\\W", L"P\\W\\G"}) {
-            MakeFolder(folder);
-        }
-        std::unique_ptr<Exception> failure = Execute(row.body);
+        Write(L"readonly.txt", "read-only", FILE_ATTRIBUTE_READONLY);
+        Write(L"full\\inner.txt", "inner", FILE_ATTRIBUTE_READONLY);
+        const auto failure = Execute(row.body);
         ASSERT_EQ(nullptr, failure) << failure->what();
         std::vector<std::wstring> expected;
         for (const std::wstring& summary : row.summaries) {
             expected.push_back(InFolder(summary));
         }
-        EXPECT_EQ(expected, RecordedSummaries());
+        EXPECT_EQ(expected, m_script->Problems());
         for (const std::wstring& path : row.gone) {
-            EXPECT_FALSE(PathExists(At(path))) << std::string(path.begin(), path.end());
+            EXPECT_FALSE(PathExists(At(path))) << path;
         }
         for (const std::wstring& path : row.kept) {
-            EXPECT_TRUE(PathExists(At(path))) << std::string(path.begin(), path.end());
+            EXPECT_TRUE(PathExists(At(path))) << path;
         }
     }
 }
-
-struct BadInputCase {
-    const char* body;
-    std::wstring codeText;
-    std::wstring summary;      // %R% stands for the test folder
-    std::wstring englishText;  // contained in the English message
-};
 
 // Bad arguments, bad payloads, refused changes and a tree walk outside its
 // root fail the run with their codes and texts, and leave nothing behind.
@@ -268,7 +173,10 @@ TEST_F(FileScriptApiTest, BadInputFailsTheRun)
     for (char& c : newMd5) {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
-    const BadInputCase cases[] = {
+    const struct {
+        const char* body;
+        std::wstring codeText, summary, englishText;  // %R% stands for the test folder
+    } cases[] = {
         {R"lua(install.RemoveFile("narrow"))lua", L"10003", L"Internal check failed",
          L"bad argument #1 to 'RemoveFile' (bad argument)"},
         {R"lua(install.CreateFile("payload/new.bin", At(L"new.bin"), "12345"))lua", L"10359",
@@ -282,8 +190,7 @@ TEST_F(FileScriptApiTest, BadInputFailsTheRun)
          L"10034:00000050", L"Unable to create file \"%R%\\target.txt\"",
          L"Error creating file \"%R%\\target.txt\""},
         {R"lua(install.PatchFile("payload/small.vcdiff", At(L"missing.txt")))lua",
-         L"10050:00000002",
-         L"Unable to move file \"%R%\\missing.txt\" to \"%R%\\BK_00000000\".",
+         L"10050:00000002", L"Unable to move file \"%R%\\missing.txt\" to \"%R%\\BK_00000000\".",
          L"Error backing up file \"%R%\\missing.txt\" to \"%R%\\BK_00000000\""},
         {R"lua(install.MoveFile(At(L"source.txt"), At(L"target.txt")))lua", L"10037:000000b7",
          L"Unable to move file \"%R%\\source.txt\" to \"%R%\\target.txt\".",
@@ -297,22 +204,31 @@ TEST_F(FileScriptApiTest, BadInputFailsTheRun)
          L"Internal check failed", L"Assertion failed (FileScriptApi:"},
         {R"lua(uninstall.RemoveDirectoryTree(At(L"source.txt"), At(L"sour")))lua", L"10265",
          L"Internal check failed", L"Assertion failed (FileScriptApi:"},
+        {R"lua(install.CreateShortcut(At(L"No\\Game.lnk"), At(L"source.txt"), props.Root, L"",
+                                      L"", L"", 0))lua",
+         L"10199:80070003", L"Unable to create file \"%R%\\No\\Game.lnk\"",
+         L"Error saving shortcut to \"%R%\\No\\Game.lnk\""},
+        {R"lua(install.CreateUrlShortcut(At(L"No\\Site.url"), L"http://x/"))lua", L"10207:80004005",
+         L"Unable to create file \"%R%\\No\\Site.url\"", L"Error saving shortcut to \"%R%\\No\\Site.url\""},
+        {R"lua(install.CreateShortcut(At(L"Game.lnk"), props.Root, props.Root, props.Root,
+                                      props.Root, props.Root, L"0"))lua",
+         L"10003", L"Internal check failed", L"bad argument #7 to 'CreateShortcut' (bad argument)"},
         {R"lua(util.UnpackTempDirFromZip("payload/climbing.zip"))lua", L"10390",
          L"Unable to expand archive \"payload/climbing.zip\"", L"Entry \"../outside.txt\""},
     };
     Write(L"source.txt", Fixture("delta/small-source.txt"));
     Write(L"target.txt", "already there");
-    const FileTreeSnapshot before = Snapshot();
-    for (const BadInputCase& row : cases) {
+    const FileTree before = ScriptRun::TakeFileTree(m_folder.Path());
+    for (const auto& row : cases) {
         SCOPED_TRACE(row.body);
-        std::unique_ptr<Exception> failure = Execute(row.body);
+        const auto failure = Execute(row.body);
         ASSERT_NE(nullptr, failure);
         EXPECT_EQ(row.codeText, failure->GetErrorCode()) << failure->what();
         EXPECT_EQ(InFolder(row.summary), failure->GetLocalizedSummary());
         EXPECT_NE(std::wstring::npos, failure->GetEnglishMessage().find(InFolder(row.englishText)))
             << failure->what();
-        EXPECT_EQ(before, Snapshot());
-        EXPECT_TRUE(EngineTempFolderIsEmpty());
+        EXPECT_EQ(before, ScriptRun::TakeFileTree(m_folder.Path()));
+        EXPECT_TRUE(m_script->TempFolderIsEmpty());
     }
 }
 

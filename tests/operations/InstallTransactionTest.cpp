@@ -3,134 +3,134 @@
 // injected right after each operation in turn: a failed run puts back every
 // file, folder, key, value and link exactly as it was and leaves no backup
 // file, backup key or temporary file; a run to the end leaves exactly the
-// installed state.
+// installed state, with links that independent parsers read back.
 #include <gtest/gtest.h>
 
-#include <windows.h>
+#include "ScriptRun.h"
 
 #include <shlwapi.h>
 
-#include <map>
-#include <memory>
-#include <string>
-
-#include "EngineFailure.h"
-#include "FileTreeSnapshot.h"
-#include "HostTestSupport.h"
-#include "RegistrySnapshot.h"
-#include "TestSupport.h"
-#include "base/Exceptions.h"
-#include "base/RegistryKey.h"
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
-using OstrelInstallEngine::Exception;
-using OstrelTest::DwordValue;
-using OstrelTest::FileTreeSnapshot;
-using OstrelTest::RegistrySnapshot;
-using OstrelTest::StringValue;
-using OstrelTest::TakeRegistrySnapshot;
+using namespace OstrelTest;
 
 const wchar_t kUninstallSubkey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
+// Each Step(name) fails the run when props.FailAfter names it.
 const char kScript[] = R"lua(
 local function Step(name)
     if props.FailAfter == name then util.FailWithError(L"m", L"s", L"injected", 10901) end
 end
 local function At(path) return props.Root .. L"\\" .. path end
-function Execute()
-    install.CreateDirectory(At(L"app\\data")); Step(L"CreateDirectory")
-    install.CreateDirectoryTree(At(L"app\\deep\\er\\est\\")); Step(L"CreateDirectoryTree")
-    install.CreateFile("payload/new.bin", At(L"app\\data\\new.bin"), NEW_MD5); Step(L"CreateFile")
-    install.CreateFile("payload/replacement.txt", At(L"app\\old.dat")); Step(L"ReplaceFile")
-    install.CreateFileFromDelta("payload/small.vcdiff", At(L"app\\source.txt"),
-                                At(L"app\\deep\\er\\est\\target.txt")); Step(L"CreateFileFromDelta")
-    install.PatchFile("payload/small.vcdiff", At(L"app\\patch-me.txt")); Step(L"PatchFile")
-    install.MoveFile(At(L"app\\move-me.txt"), At(L"app\\data\\moved.txt")); Step(L"MoveFile")
-    install.RemoveFile(At(L"app\\remove-me.txt")); Step(L"RemoveFile")
-    install.TryRemoveDirectory(At(L"app\\empty"))
-    install.TryRemoveDirectory(At(L"app\\kept")); Step(L"TryRemoveDirectory")
-    assert(util.GetMd5(util.UnpackTempFile("payload/new.bin")) == NEW_MD5); Step(L"UnpackTempFile")
-    local unpacked = util.UnpackTempDirFromZip("payload/flat.zip")
-    assert(util.IsFile(unpacked .. L"\\repeat.txt")); Step(L"UnpackTempDirFromZip")
-    local r = props.Key
-    install.CreateRegKey(r .. L"\\Created"); Step(L"CreateRegKey")
-    install.CreateRegKeyTree(r .. L"\\Tree\\A\\B"); Step(L"CreateRegKeyTree")
-    install.SetRegValue(r, L"Existing", L"first"); Step(L"SetRegValue")
-    install.SetRegValue(r, L"Existing", L"second"); Step(L"SetRegValueAgain")
-    install.SetRegValue(r .. L"\\Created", L"Fresh", L"value"); Step(L"SetNewRegValue")
-    install.RemoveRegValue(r, L"Binary"); Step(L"RemoveRegValue")
-    install.RemoveRegKey(r .. L"\\Leaf"); Step(L"RemoveRegKey")
-    install.ClearAndRemoveRegKey(r .. L"\\Branch"); Step(L"ClearAndRemoveRegKey")
-    install.AddUninstallInfo(L"OstrelTestsReplaced", L"Game", L"C:\\Game\\Uninstall.exe",
-                             L"C:\\Game", L"Ostrel", L"1.0"); Step(L"AddUninstallInfo")
-    install.RemoveUninstallInfo(L"OstrelTestsRemoved"); Step(L"RemoveUninstallInfo")
-    install.CreateShortcut(At(L"app\\Game.lnk"), At(L"app\\Game.exe"), At(L"app"), L"-windowed",
-                           L"Play", At(L"app\\Game.exe"), 1); Step(L"CreateShortcut")
-    install.CreateUrlShortcut(At(L"app\\Site.url"), L"http://example.com/")
-    Step(L"CreateUrlShortcut")
-end)lua";
+install.CreateDirectory(At(L"app\\data")); Step(L"CreateDirectory")
+install.CreateDirectoryTree(At(L"app\\deep\\er\\est\\")); Step(L"CreateDirectoryTree")
+install.CreateFile("payload/new.bin", At(L"app\\data\\new.bin"), NEW_MD5); Step(L"CreateFile")
+install.CreateFile("payload/replacement.txt", At(L"app\\old.dat")); Step(L"ReplaceFile")
+install.CreateFileFromDelta("payload/small.vcdiff", At(L"app\\source.txt"),
+                            At(L"app\\deep\\er\\est\\target.txt")); Step(L"CreateFileFromDelta")
+install.PatchFile("payload/small.vcdiff", At(L"app\\patch-me.txt")); Step(L"PatchFile")
+install.MoveFile(At(L"app\\move-me.txt"), At(L"app\\data\\moved.txt")); Step(L"MoveFile")
+install.RemoveFile(At(L"app\\remove-me.txt")); Step(L"RemoveFile")
+install.TryRemoveDirectory(At(L"app\\empty"))
+install.TryRemoveDirectory(At(L"app\\kept")); Step(L"TryRemoveDirectory")
+assert(util.GetMd5(util.UnpackTempFile("payload/new.bin")) == NEW_MD5); Step(L"UnpackTempFile")
+local unpacked = util.UnpackTempDirFromZip("payload/flat.zip")
+assert(util.IsFile(unpacked .. L"\\repeat.txt")); Step(L"UnpackTempDirFromZip")
+local r = props.Key
+install.CreateRegKey(r .. L"\\Created"); Step(L"CreateRegKey")
+install.CreateRegKeyTree(r .. L"\\Tree\\A\\B"); Step(L"CreateRegKeyTree")
+install.SetRegValue(r, L"Existing", L"first"); Step(L"SetRegValue")
+install.SetRegValue(r, L"Existing", L"second"); Step(L"SetRegValueAgain")
+install.SetRegValue(r .. L"\\Created", L"Fresh", L"value"); Step(L"SetNewRegValue")
+install.RemoveRegValue(r, L"Binary"); Step(L"RemoveRegValue")
+install.RemoveRegKey(r .. L"\\Leaf"); Step(L"RemoveRegKey")
+install.ClearAndRemoveRegKey(r .. L"\\Branch"); Step(L"ClearAndRemoveRegKey")
+install.AddUninstallInfo(L"OstrelTestsReplaced", L"Game", L"C:\\Game\\Uninstall.exe",
+                         L"C:\\Game", L"Ostrel", L"1.0"); Step(L"AddUninstallInfo")
+install.RemoveUninstallInfo(L"OstrelTestsRemoved"); Step(L"RemoveUninstallInfo")
+install.CreateShortcut(At(L"app\\Game.lnk"), At(L"app\\Game.exe"), At(L"app"), L"-windowed -level 3",
+                       L"Play the game", At(L"app\\Game.ico"), 7); Step(L"CreateShortcut")
+install.CreateUrlShortcut(At(L"app\\Site.url"), L"http://example.com/news?id=1"); Step(L"CreateUrlShortcut")
+)lua";
 
-const wchar_t* const kSteps[] = {
-    L"CreateDirectory",      L"CreateDirectoryTree",  L"CreateFile",          L"ReplaceFile",
-    L"CreateFileFromDelta",  L"PatchFile",            L"MoveFile",            L"RemoveFile",
-    L"TryRemoveDirectory",   L"UnpackTempFile",       L"UnpackTempDirFromZip", L"CreateRegKey",
-    L"CreateRegKeyTree",     L"SetRegValue",          L"SetRegValueAgain",    L"SetNewRegValue",
-    L"RemoveRegValue",       L"RemoveRegKey",         L"ClearAndRemoveRegKey", L"AddUninstallInfo",
-    L"RemoveUninstallInfo",  L"CreateShortcut",       L"CreateUrlShortcut"};
-
-std::string Fixture(const std::string& path)
-{
-    return OstrelTest::ReadFileBytes(OstrelTest::FixturePath(path));
-}
 
 std::wstring Uninstall(const std::wstring& id)
 {
     return std::wstring(kUninstallSubkey) + L"\\" + id;
 }
 
-void WriteValue(HKEY root, const std::wstring& subkey, const std::wstring& name,
-                const OstrelTest::RegistryValue& value)
+// The Linux path of a path on the prefix's drive C.
+std::string UnixPath(const std::wstring& path)
 {
-    OstrelInstallEngine::RegistryKey key;
-    RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(),
-                    nullptr);
-    RegSetValueExW(key.Get(), name.c_str(), 0, value.type,
-                   reinterpret_cast<const BYTE*>(value.data.data()),
-                   static_cast<DWORD>(value.data.size()));
+    char prefix[MAX_PATH] = {};
+    GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH);
+    std::string unixPath = std::string(prefix) + "/drive_c" + std::string(path.begin() + 2, path.end());
+    std::replace(unixPath.begin(), unixPath.end(), '\\', '/');
+    return unixPath;
+}
+
+// What liblnk's lnkinfo (a Linux program) reads in a shell link. Wine starts
+// a Linux program without a process handle to wait on, so the output appears
+// under its final name only once it is complete.
+std::string RunLnkinfo(const std::wstring& link, const std::wstring& outputPath)
+{
+    const std::string output = UnixPath(outputPath);
+    const std::string shellLine = "/usr/bin/lnkinfo '" + UnixPath(link) + "' > '" + output +
+                                  ".part' 2>&1; mv '" + output + ".part' '" + output + "'";
+    std::wstring commandLine = L"sh -c \"" + std::wstring(shellLine.begin(), shellLine.end()) + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(L"Z:\\bin\\sh", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+        throw std::runtime_error("cannot start lnkinfo");
+    }
+    if (process.hProcess != nullptr) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    for (int attempt = 0; attempt < 1200 && !PathExists(outputPath); ++attempt) {
+        Sleep(50);
+    }
+    return ReadFileBytes(outputPath);
 }
 
 class InstallTransactionTest : public testing::Test {
 protected:
     InstallTransactionTest() : m_key(L"InstallTransactions")
     {
-        CreateDirectoryW(At(L"app").c_str(), nullptr);
-        Write(L"app\\old.dat", "old content");
-        SetFileAttributesW(At(L"app\\old.dat").c_str(), FILE_ATTRIBUTE_READONLY);
-        Write(L"app\\source.txt", Fixture("delta/small-source.txt"));
-        Write(L"app\\patch-me.txt", Fixture("delta/small-source.txt"));
-        Write(L"app\\move-me.txt", "moving");
-        Write(L"app\\remove-me.txt", "removing");
-        CreateDirectoryW(At(L"app\\empty").c_str(), nullptr);
-        CreateDirectoryW(At(L"app\\kept").c_str(), nullptr);
-        Write(L"app\\kept\\keep.txt", "kept");
-        Write(L"app\\Game.exe", "MZ");
-        Write(L"app\\Game.lnk", "the previous link");
+        for (const wchar_t* folder : {L"app", L"app\\empty", L"app\\kept"}) {
+            CreateDirectoryW(m_folder.File(folder).c_str(), nullptr);
+        }
+        const std::map<std::wstring, std::string> files = {
+            {L"app\\old.dat", "old content"},  {L"app\\source.txt", Fixture("delta/small-source.txt")},
+            {L"app\\patch-me.txt", Fixture("delta/small-source.txt")},
+            {L"app\\move-me.txt", "moving"},   {L"app\\remove-me.txt", "removing"},
+            {L"app\\kept\\keep.txt", "kept"},  {L"app\\Game.exe", "MZ"},
+            {L"app\\Game.lnk", "the previous link"}};
+        for (const auto& file : files) {
+            WriteFileBytes(m_folder.File(file.first), file.second);
+        }
+        SetFileAttributesW(m_folder.File(L"app\\old.dat").c_str(), FILE_ATTRIBUTE_READONLY);
 
         const std::wstring k = m_key.Subkey();
-        WriteValue(HKEY_CURRENT_USER, k, L"Existing", DwordValue(7));
-        WriteValue(HKEY_CURRENT_USER, k, L"Binary", {REG_BINARY, std::string("\x01\x00\x02", 3)});
-        WriteValue(HKEY_CURRENT_USER, k + L"\\Leaf", L"A", StringValue(L"a"));
-        WriteValue(HKEY_CURRENT_USER, k + L"\\Leaf", L"B", DwordValue(1));
-        WriteValue(HKEY_CURRENT_USER, k + L"\\Branch", L"C", StringValue(L"c"));
-        WriteValue(HKEY_CURRENT_USER, k + L"\\Branch\\Sub", L"", StringValue(L"default"));
+        WriteRegistryValue(HKEY_CURRENT_USER, k, L"Existing", {REG_DWORD, std::string("\x07\0\0\0", 4)});
+        WriteRegistryValue(HKEY_CURRENT_USER, k, L"Binary", {REG_BINARY, std::string("\x01\x00\x02", 3)});
+        WriteRegistryValue(HKEY_CURRENT_USER, k + L"\\Leaf", L"A", StringValue(L"a"));
+        WriteRegistryValue(HKEY_CURRENT_USER, k + L"\\Leaf", L"B", {REG_DWORD, std::string("\x01\0\0\0", 4)});
+        WriteRegistryValue(HKEY_CURRENT_USER, k + L"\\Branch", L"C", StringValue(L"c"));
+        WriteRegistryValue(HKEY_CURRENT_USER, k + L"\\Branch\\Sub", L"", StringValue(L"default"));
         for (const wchar_t* name : {L"DisplayName", L"UninstallString", L"InstallLocation",
                                     L"Publisher", L"DisplayVersion", L"DisplayIcon", L"Extra"}) {
-            WriteValue(HKEY_LOCAL_MACHINE, Uninstall(L"OstrelTestsReplaced"), name,
-                       StringValue(std::wstring(L"old ") + name));
+            WriteRegistryValue(HKEY_LOCAL_MACHINE, Uninstall(L"OstrelTestsReplaced"), name,
+                               StringValue(std::wstring(L"old ") + name));
         }
-        WriteValue(HKEY_LOCAL_MACHINE, Uninstall(L"OstrelTestsRemoved"), L"DisplayName",
-                   StringValue(L"Removed Game"));
+        WriteRegistryValue(HKEY_LOCAL_MACHINE, Uninstall(L"OstrelTestsRemoved"), L"DisplayName",
+                           StringValue(L"Removed Game"));
     }
     ~InstallTransactionTest() override
     {
@@ -138,120 +138,122 @@ protected:
         SHDeleteKeyW(HKEY_LOCAL_MACHINE, Uninstall(L"OstrelTestsRemoved").c_str());
     }
 
-    std::wstring At(const std::wstring& relative) const { return m_folder.File(relative); }
-    void Write(const std::wstring& relative, const std::string& content)
-    {
-        OstrelTest::WriteFileBytes(At(relative), content);
-    }
-
     // Runs the script with a failure after the named step (none for "");
     // returns what it threw and whether the engine's temporary folder was
     // left empty.
-    std::unique_ptr<Exception> Run(const std::wstring& failAfter, bool* tempFolderEmpty)
+    std::unique_ptr<OstrelInstallEngine::Exception> Run(const std::wstring& failAfter,
+                                                        bool* tempFolderEmpty)
     {
         // The digest is a narrow string, which props cannot carry.
-        const std::string md5 = Fixture("md5/size-65.bin.md5").substr(0, 32);
-        OstrelTest::ScriptPackage script(
-            "NEW_MD5 = '" + md5 + "'\n" + kScript, {{"payload/new.bin", Fixture("md5/size-65.bin")},
-                      {"payload/replacement.txt", "replacement"},
-                      {"payload/small.vcdiff", Fixture("delta/small-default.vcdiff")},
-                      {"payload/flat.zip", Fixture("zip/flat.zip")}});
-        OstrelInstallEngine::InstallerPackage& package = script.Package();
-        package.SetStringProp("Root", m_folder.Path());
-        package.SetStringProp("Key", m_key.KeyPath());
-        package.SetStringProp("FailAfter", failAfter);
-        auto failure = OstrelTest::CatchEngineFailure([&] { package.Execute(); });
-        const std::wstring temp = package.GetSystemStateManager().GetTempFolderPath();
-        *tempFolderEmpty = FileTreeSnapshot::Take(temp).Entries().empty();
+        ScriptRun script("NEW_MD5 = '" + Fixture("md5/size-65.bin.md5").substr(0, 32) + "'\n" + kScript,
+                         {{"Root", m_folder.Path()}, {"Key", m_key.KeyPath()}, {"FailAfter", failAfter}},
+                         {{"payload/new.bin", Fixture("md5/size-65.bin")},
+                          {"payload/replacement.txt", "replacement"},
+                          {"payload/small.vcdiff", Fixture("delta/small-default.vcdiff")},
+                          {"payload/flat.zip", Fixture("zip/flat.zip")}});
+        auto failure = script.Failure();
+        *tempFolderEmpty = script.TempFolderIsEmpty();
         return failure;
     }
 
-    FileTreeSnapshot Files() const { return FileTreeSnapshot::Take(m_folder.Path()); }
-    RegistrySnapshot Keys() const
-    {
-        return TakeRegistrySnapshot(HKEY_CURRENT_USER, m_key.Subkey());
-    }
-    static RegistrySnapshot UninstallKeys()
-    {
-        return TakeRegistrySnapshot(HKEY_LOCAL_MACHINE, kUninstallSubkey);
-    }
+    FileTree Files() const { return ScriptRun::TakeFileTree(m_folder.Path()); }
+    RegistryTree Keys() const { return TakeRegistryTree(HKEY_CURRENT_USER, m_key.Subkey()); }
+    static RegistryTree UninstallKeys() { return TakeRegistryTree(HKEY_LOCAL_MACHINE, kUninstallSubkey); }
 
-    OstrelTest::TempFolder m_folder;
-    OstrelTest::TestRegistryKey m_key;
+    TempFolder m_folder;
+    TestRegistryKey m_key;
 };
 
 TEST_F(InstallTransactionTest, FailureAfterEachOperationRestoresEverything)
 {
-    const FileTreeSnapshot files = Files();
-    const RegistrySnapshot keys = Keys();
-    const RegistrySnapshot uninstallKeys = UninstallKeys();
-    for (const wchar_t* step : kSteps) {
-        SCOPED_TRACE(std::string(step, step + wcslen(step)));
+    const FileTree files = Files();
+    const RegistryTree keys = Keys();
+    const RegistryTree uninstallKeys = UninstallKeys();
+    // Every step the script names, in order.
+    const std::string script = kScript;
+    int injected = 0;
+    for (size_t at = script.find("Step(L\""); at != std::string::npos; at = script.find("Step(L\"", at + 1)) {
+        ++injected;
+        const std::string step = script.substr(at + 7, script.find('"', at + 7) - at - 7);
+        SCOPED_TRACE(step);
         bool tempFolderEmpty = false;
-        const auto failure = Run(step, &tempFolderEmpty);
+        const auto failure = Run(std::wstring(step.begin(), step.end()), &tempFolderEmpty);
         ASSERT_NE(nullptr, failure);
         EXPECT_EQ(L"10901", failure->GetErrorCode()) << failure->what();
         EXPECT_EQ(files, Files());
-        EXPECT_EQ(keys, Keys()) << OstrelTest::DescribeRegistrySnapshot(Keys());
-        EXPECT_EQ(uninstallKeys, UninstallKeys())
-            << OstrelTest::DescribeRegistrySnapshot(UninstallKeys());
+        EXPECT_EQ(keys, Keys());
+        EXPECT_EQ(uninstallKeys, UninstallKeys());
         EXPECT_TRUE(tempFolderEmpty);
     }
+    EXPECT_EQ(23, injected);
 }
 
 TEST_F(InstallTransactionTest, RunToTheEndLeavesTheInstalledState)
 {
-    FileTreeSnapshot files = Files();
-    RegistrySnapshot keys = Keys();
-    RegistrySnapshot uninstallKeys = UninstallKeys();
+    FileTree files = Files();
+    RegistryTree keys = Keys();
+    RegistryTree uninstallKeys = UninstallKeys();
     bool tempFolderEmpty = false;
     const auto failure = Run(L"", &tempFolderEmpty);
     ASSERT_EQ(nullptr, failure) << failure->what();
     EXPECT_TRUE(tempFolderEmpty);
 
-    for (const wchar_t* folder :
-         {L"app\\data", L"app\\deep", L"app\\deep\\er", L"app\\deep\\er\\est"}) {
-        files.SetFolder(folder);
+    for (const wchar_t* folder : {L"app\\data", L"app\\deep", L"app\\deep\\er", L"app\\deep\\er\\est"}) {
+        files[folder] = {FILE_ATTRIBUTE_DIRECTORY, ""};
     }
-    files.SetFile(L"app\\data\\new.bin", Fixture("md5/size-65.bin"));
-    files.SetFile(L"app\\old.dat", "replacement");
-    files.SetFile(L"app\\deep\\er\\est\\target.txt", Fixture("delta/small-target.txt"));
-    files.SetFile(L"app\\patch-me.txt", Fixture("delta/small-target.txt"));
-    files.SetFile(L"app\\data\\moved.txt", "moving");
+    files[L"app\\data\\new.bin"] = {FILE_ATTRIBUTE_ARCHIVE, Fixture("md5/size-65.bin")};
+    files[L"app\\old.dat"] = {FILE_ATTRIBUTE_ARCHIVE, "replacement"};
+    files[L"app\\deep\\er\\est\\target.txt"] = {FILE_ATTRIBUTE_ARCHIVE, Fixture("delta/small-target.txt")};
+    files[L"app\\patch-me.txt"] = {FILE_ATTRIBUTE_ARCHIVE, Fixture("delta/small-target.txt")};
+    files[L"app\\data\\moved.txt"] = files[L"app\\move-me.txt"];
     for (const wchar_t* gone : {L"app\\move-me.txt", L"app\\remove-me.txt", L"app\\empty"}) {
-        files.Remove(gone);
+        files.erase(gone);
     }
-    // The links' bytes are the shell's; their fields are read back elsewhere.
-    const FileTreeSnapshot installed = Files();
-    const auto& link = installed.Entries().at(L"app\\Game.lnk");
-    const auto& url = installed.Entries().at(L"app\\Site.url");
-    EXPECT_EQ(std::string("L\0\0\0", 4), link.content.substr(0, 4)) << "not a shell link";
-    EXPECT_NE(std::string::npos, url.content.find("URL=http://example.com/"));
-    files.SetFile(L"app\\Game.lnk", link.content, link.attributes);
-    files.SetFile(L"app\\Site.url", url.content, url.attributes);
+    // The links' bytes are the shell's: their fields are read back below.
+    const FileTree installed = Files();
+    files[L"app\\Game.lnk"] = installed.at(L"app\\Game.lnk");
+    files[L"app\\Site.url"] = installed.at(L"app\\Site.url");
     EXPECT_EQ(files, installed);
 
+    TempFolder lnkinfo;
+    const std::string info = RunLnkinfo(m_folder.File(L"app\\Game.lnk"), lnkinfo.File(L"info.txt"));
+    const std::wstring appFolder = m_folder.File(L"app");
+    const std::string app(appFolder.begin(), appFolder.end());
+    for (const std::string& field :
+         {"Local path\t\t\t: " + app + "\\Game.exe", "Working directory\t\t: " + app,
+          std::string("Command line arguments\t\t: -windowed -level 3"),
+          std::string("Description\t\t\t: Play the game"), "Icon location\t\t\t: " + app + "\\Game.ico"}) {
+        EXPECT_NE(std::string::npos, info.find(field)) << field << "\nin:\n" << info;
+    }
+    // lnkinfo does not show the icon index; the link header keeps it at byte 56.
+    int32_t iconIndex = 0;
+    std::memcpy(&iconIndex, installed.at(L"app\\Game.lnk").content.data() + 56, sizeof(iconIndex));
+    EXPECT_EQ(7, iconIndex);
+    const std::string url = installed.at(L"app\\Site.url").content;
+    EXPECT_NE(std::string::npos, url.find("[InternetShortcut]")) << url;
+    EXPECT_NE(std::string::npos, url.find("URL=http://example.com/news?id=1\r\n")) << url;
+
     keys[L"Created"][L"Fresh"] = StringValue(L"value");
-    keys[L"Tree"];
-    keys[L"Tree\\A"];
-    keys[L"Tree\\A\\B"];
+    for (const wchar_t* created : {L"Tree", L"Tree\\A", L"Tree\\A\\B"}) {
+        keys[created];
+    }
     keys[L""][L"Existing"] = StringValue(L"second");
     keys[L""].erase(L"Binary");
     for (const wchar_t* gone : {L"Leaf", L"Branch", L"Branch\\Sub"}) {
         keys.erase(gone);
     }
-    EXPECT_EQ(keys, Keys()) << OstrelTest::DescribeRegistrySnapshot(Keys());
+    EXPECT_EQ(keys, Keys());
 
-    auto& replaced = uninstallKeys[L"OstrelTestsReplaced"];
-    replaced[L"DisplayName"] = StringValue(L"Game");
-    replaced[L"UninstallString"] = StringValue(L"C:\\Game\\Uninstall.exe");
-    replaced[L"InstallLocation"] = StringValue(L"C:\\Game");
-    replaced[L"Publisher"] = StringValue(L"Ostrel");
-    replaced[L"DisplayVersion"] = StringValue(L"1.0");
-    replaced[L"DisplayIcon"] = StringValue(L"C:\\Game\\Uninstall.exe");
+    uninstallKeys[L"OstrelTestsReplaced"] = {
+        {L"DisplayName", StringValue(L"Game")},
+        {L"UninstallString", StringValue(L"C:\\Game\\Uninstall.exe")},
+        {L"InstallLocation", StringValue(L"C:\\Game")},
+        {L"Publisher", StringValue(L"Ostrel")},
+        {L"DisplayVersion", StringValue(L"1.0")},
+        {L"DisplayIcon", StringValue(L"C:\\Game\\Uninstall.exe")},
+        {L"Extra", StringValue(L"old Extra")}};
     uninstallKeys.erase(L"OstrelTestsRemoved");
-    EXPECT_EQ(uninstallKeys, UninstallKeys())
-        << OstrelTest::DescribeRegistrySnapshot(UninstallKeys());
+    EXPECT_EQ(uninstallKeys, UninstallKeys());
 }
 
 }  // namespace

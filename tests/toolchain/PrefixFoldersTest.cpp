@@ -14,36 +14,13 @@
 
 namespace {
 
-using OstrelTest::HostPath;
 using OstrelTest::PathExists;
-
-std::wstring SpecialFolder(int csidl)
-{
-    wchar_t folder[MAX_PATH] = {};
-    EXPECT_TRUE(SHGetSpecialFolderPathW(nullptr, folder, csidl, TRUE)) << csidl;
-    return folder;
-}
-
-std::wstring DownloadsFolder()
-{
-    PWSTR folder = nullptr;
-    EXPECT_EQ(S_OK, SHGetKnownFolderPath(FOLDERID_Downloads, KF_FLAG_CREATE, nullptr, &folder));
-    std::wstring path = folder ? folder : L"";
-    CoTaskMemFree(folder);
-    return path;
-}
 
 std::string Variable(const char* name)
 {
     char value[MAX_PATH] = {};
     EXPECT_NE(0u, GetEnvironmentVariableA(name, value, MAX_PATH)) << name;
     return value;
-}
-
-// C:\... as the prefix's folder drive_c, seen through drive Z:.
-std::wstring InPrefix(const std::wstring& path)
-{
-    return HostPath(Variable("WINEPREFIX")) + L"\\drive_c" + path.substr(2);
 }
 
 // The host's home and its folders, where Wine's links used to lead. Wine
@@ -54,31 +31,38 @@ std::vector<std::wstring> HostHomeFolders()
     std::vector<std::wstring> folders = {std::wstring(home.begin(), home.end())};
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((folders[0] + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        return folders;
-    }
-    do {
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.cFileName[0] != L'.') {
             folders.push_back(folders[0] + L"\\" + found.cFileName);
         }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    }
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+    }
     return folders;
 }
 
 TEST(PrefixFoldersTest, UserFoldersStayInsideThePrefix)
 {
-    const std::vector<std::wstring> userFolders = {
-        SpecialFolder(CSIDL_DESKTOP),     SpecialFolder(CSIDL_DESKTOPDIRECTORY),
-        SpecialFolder(CSIDL_PERSONAL),    SpecialFolder(CSIDL_MYMUSIC),
-        SpecialFolder(CSIDL_MYPICTURES),  SpecialFolder(CSIDL_MYVIDEO),
-        DownloadsFolder()};
+    std::vector<std::wstring> userFolders;
+    for (int csidl : {CSIDL_DESKTOP, CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL, CSIDL_MYMUSIC,
+                      CSIDL_MYPICTURES, CSIDL_MYVIDEO}) {
+        wchar_t folder[MAX_PATH] = {};
+        EXPECT_TRUE(SHGetSpecialFolderPathW(nullptr, folder, csidl, TRUE)) << csidl;
+        userFolders.push_back(folder);
+    }
+    PWSTR downloads = nullptr;
+    ASSERT_EQ(S_OK, SHGetKnownFolderPath(FOLDERID_Downloads, KF_FLAG_CREATE, nullptr, &downloads));
+    userFolders.push_back(downloads);
+    CoTaskMemFree(downloads);
+
+    const std::wstring prefixDriveC = OstrelTest::HostPath(Variable("WINEPREFIX")) + L"\\drive_c";
     const std::vector<std::wstring> homeFolders = HostHomeFolders();
     const std::wstring name = L"ostrel-prefix-check-" + std::to_wstring(GetCurrentProcessId());
     for (const std::wstring& folder : userFolders) {
         const std::wstring file = folder + L"\\" + name;
         OstrelTest::WriteFileBytes(file, "written by a test");
-        EXPECT_TRUE(PathExists(InPrefix(file))) << file;
+        EXPECT_TRUE(PathExists(prefixDriveC + file.substr(2))) << file;
         for (const std::wstring& homeFolder : homeFolders) {
             EXPECT_FALSE(PathExists(homeFolder + L"\\" + name))
                 << "a file written to " << folder << " is in the host's home";

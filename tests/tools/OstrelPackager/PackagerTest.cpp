@@ -1,8 +1,11 @@
 // The packaging tool run as a process: every refused input with its message
-// and exit code and no output left behind; a built uninstaller that keeps all
-// of the original's resources but the archive, which holds the package; and
-// the removal tables of a generated payload.
+// and exit code and its output left as it was; a built uninstaller that keeps
+// all of the original's resources but the archive, which holds the package;
+// the removal tables of a generated payload; and a second product of its own
+// built with the tool, installed and quietly uninstalled without a trace.
 #include <windows.h>
+
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "HostTestSupport.h"
 #include "TestConfig.h"
@@ -18,20 +22,10 @@
 
 namespace {
 
-using OstrelTest::HostPath;
-using OstrelTest::PathExists;
-using OstrelTest::ReadFileBytes;
-using OstrelTest::WriteFileBytes;
+using namespace OstrelTest;
 
 const char* const kPackageFiles[] = {"OstrelInstallEngine.ucs", "OstrelUninstaller.ucs",
                                      "Uninstall.lua", "Uninstaller.ucs"};
-
-// Runs the tool; standard output and error together, CR LF as LF.
-int RunPackager(const std::wstring& arguments, std::string* output)
-{
-    return OstrelTest::RunProgram(L"\"" + HostPath(OSTREL_TEST_PACKAGER_EXE) + L"\" " + arguments,
-                                  output);
-}
 
 std::wstring Quoted(const std::wstring& path)
 {
@@ -41,6 +35,12 @@ std::wstring Quoted(const std::wstring& path)
 std::wstring Wide(const std::string& text)
 {
     return std::wstring(text.begin(), text.end());
+}
+
+// Runs the tool; standard output and error together, CR LF as LF.
+int RunPackager(const std::wstring& arguments, std::string* output)
+{
+    return RunProgram(Quoted(HostPath(OSTREL_TEST_PACKAGER_EXE)) + L" " + arguments, output);
 }
 
 // A string table's bytes (UTF-16LE with its mark) edited as text.
@@ -55,8 +55,8 @@ void EditTable(const std::wstring& path, const std::function<void(std::wstring&)
 
 void RemoveLineWith(std::wstring& text, const std::wstring& part)
 {
-    const size_t at = text.find(part);
-    text.erase(text.rfind(L'\n', at) + 1, text.find(L'\n', at) - text.rfind(L'\n', at));
+    const size_t start = text.rfind(L'\n', text.find(part)) + 1;
+    text.erase(start, text.find(L'\n', start) + 1 - start);
 }
 
 // Every resource of a program by "type/name/language", with its bytes.
@@ -67,17 +67,14 @@ std::map<std::wstring, std::string> Resources(const std::wstring& path)
         std::map<std::wstring, std::string> found;
         static std::wstring Id(LPCWSTR id)
         {
-            return IS_INTRESOURCE(id) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(id))
-                                      : std::wstring(id);
+            return IS_INTRESOURCE(id) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(id)) : id;
         }
-        static BOOL CALLBACK Language(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language,
-                                      LONG_PTR walk)
+        static BOOL CALLBACK Language(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR walk)
         {
             HRSRC info = FindResourceExW(module, type, name, language);
-            const char* bytes = static_cast<const char*>(LockResource(LoadResource(module, info)));
-            reinterpret_cast<Walk*>(walk)->found[Id(type) + L"/" + Id(name) + L"/" +
-                                                 std::to_wstring(language)] =
-                std::string(bytes, SizeofResource(module, info));
+            reinterpret_cast<Walk*>(walk)->found[Id(type) + L"/" + Id(name) + L"/" + std::to_wstring(language)] =
+                std::string(static_cast<const char*>(LockResource(LoadResource(module, info))),
+                            SizeofResource(module, info));
             return TRUE;
         }
         static BOOL CALLBACK Name(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR walk)
@@ -95,10 +92,10 @@ std::map<std::wstring, std::string> Resources(const std::wstring& path)
     return walk.found;
 }
 
-// The entries of a zip held in memory: name -> contents.
+// The entries of a zip held in memory, each deflated: name -> contents.
 std::map<std::string, std::string> ZipEntries(const std::string& archive)
 {
-    OstrelTest::TempFolder folder;
+    TempFolder folder;
     const std::wstring path = folder.File(L"a.zip");
     WriteFileBytes(path, archive);
     std::map<std::string, std::string> entries;
@@ -130,96 +127,103 @@ std::string CoffSymbols(const std::string& image)
 
 class PackagerTest : public testing::Test {
 public:
+    // A package folder with the shipped files.
     void SetUp() override
     {
         CreateDirectoryW(Package().c_str(), nullptr);
         for (const char* name : kPackageFiles) {
-            WriteFileBytes(PackageFile(name),
-                           ReadFileBytes(OstrelTest::SourcePath(std::string("uninstall_package/") + name)));
+            WriteFileBytes(PackageFile(name), ReadFileBytes(SourcePath(std::string("uninstall_package/") + name)));
         }
     }
-
     std::wstring Package() const { return m_folder.File(L"package"); }
     std::wstring PackageFile(const std::string& name) const { return Package() + L"\\" + Wide(name); }
     std::wstring Output() const { return m_folder.File(L"Product Uninstaller.exe"); }
     std::wstring Uninstaller() const { return HostPath(OSTREL_TEST_UNINSTALLER_EXE); }
-
     int Build(const std::wstring& uninstaller, const std::wstring& extra, std::string* output)
     {
         return RunPackager(L"build " + Quoted(uninstaller) + L" " + Quoted(Package()) + L" " +
-                               Quoted(Output()) + extra,
-                           output);
+                               Quoted(Output()) + extra, output);
+    }
+    // A folder of files with the content "x", folders first.
+    void MakePayload(const std::wstring& root, const std::vector<const wchar_t*>& folders,
+                     const std::vector<const wchar_t*>& files)
+    {
+        for (const wchar_t* folder : folders) {
+            CreateDirectoryW((root + folder).c_str(), nullptr);
+        }
+        for (const wchar_t* file : files) {
+            WriteFileBytes(root + file, "x");
+        }
     }
 
-    OstrelTest::TempFolder m_folder;
+    TempFolder m_folder;
 };
 
-std::wstring Released(PackagerTest& test)
-{
-    return test.Uninstaller();
-}
-
-struct RefusedCase {
-    const char* what;
-    std::function<void(PackagerTest&)> spoil;
-    std::function<std::wstring(PackagerTest&)> uninstaller;
-    int exitCode;
-    std::string message;
-};
-
-// Each refused input names its file (and line) and leaves no output behind.
+// Each refused input names its file (and line) and leaves the output as it was.
 TEST_F(PackagerTest, RefusedInputsWriteNothing)
 {
-    const RefusedCase cases[] = {
-        {"no script", [](PackagerTest& t) { DeleteFileW(t.PackageFile("Uninstall.lua").c_str()); },
-         Released, 2, "Uninstall.lua: error: missing: every package needs this file"},
-        {"syntax error", [](PackagerTest& t) { WriteFileBytes(t.PackageFile("Uninstall.lua"), "x = 1\r\n\r\nfunction (\r\n"); },
-         Released, 2, "Uninstall.lua:3: error: '<name>' expected near '('"},
-        {"no Execute", [](PackagerTest& t) { WriteFileBytes(t.PackageFile("Uninstall.lua"), "function Prepare() end\r\n"); },
-         Released, 2, "Uninstall.lua: error: the script does not define the function Execute"},
-        {"8-bit table", [](PackagerTest& t) { WriteFileBytes(t.PackageFile("Uninstaller.ucs"), "1000001001\tx\r\n"); },
-         Released, 2, "Uninstaller.ucs:1: error: a string table must be UTF-16LE text with a byte-order mark"},
-        {"line without tab", [](PackagerTest& t) { EditTable(t.PackageFile("OstrelUninstaller.ucs"), [](std::wstring& s) { s.replace(s.find(L"1000002001\t"), 11, L"1000002001 "); }); },
-         Released, 2, "OstrelUninstaller.ucs:3: error: an entry must start with a decimal id followed by a tab"},
-        {"engine text missing", [](PackagerTest& t) { EditTable(t.PackageFile("OstrelInstallEngine.ucs"), [](std::wstring& s) { RemoveLineWith(s, L"1000010066\t"); }); },
-         Released, 2, "OstrelInstallEngine.ucs: error: texts missing (the table needs 1000010001 to 1000010066): 1000010066"},
-        {"dialog text missing", [](PackagerTest& t) { EditTable(t.PackageFile("OstrelUninstaller.ucs"), [](std::wstring& s) { RemoveLineWith(s, L"1000002013\t"); }); },
-         Released, 2, "OstrelUninstaller.ucs: error: texts missing (the table needs 1000002000 to 1000002013): 1000002013"},
-        {"not ours", [](PackagerTest&) {}, [](PackagerTest&) { return HostPath(OSTREL_TEST_SCRIPT_HOST_EXE); }, 3,
-         "error: not an Ostrel uninstaller: it has no UNINSTALL.ZIP resource"},
-        {"not a program", [](PackagerTest&) {}, [](PackagerTest& t) { return t.PackageFile("Uninstall.lua"); }, 3, "error: not a Windows program"},
-        {"output is the input", [](PackagerTest& t) { CopyFileW(t.Uninstaller().c_str(), t.Output().c_str(), FALSE); },
-         [](PackagerTest& t) { return t.Output(); }, 4, "error: is one of the inputs"},
+    using Spoil = std::function<void(PackagerTest&)>;
+    const auto script = [](const char* text) {
+        return [text](PackagerTest& t) { WriteFileBytes(t.PackageFile("Uninstall.lua"), text); };
     };
-    for (const RefusedCase& c : cases) {
+    const auto table = [](const char* name, std::function<void(std::wstring&)> edit) {
+        return [name, edit](PackagerTest& t) { EditTable(t.PackageFile(name), edit); };
+    };
+    const struct {
+        Spoil spoil;
+        std::function<std::wstring(PackagerTest&)> uninstaller;  // null: the released one
+        const wchar_t* force;
+        int exitCode;
+        std::string message;
+    } cases[] = {
+        {[](PackagerTest& t) { DeleteFileW(t.PackageFile("Uninstall.lua").c_str()); }, nullptr,
+         L" --force", 2, "Uninstall.lua: error: missing: every package needs this file"},
+        {script("x = 1\r\n\r\nfunction (\r\n"), nullptr, L" --force", 2,
+         "Uninstall.lua:3: error: '<name>' expected near '('"},
+        {script("function Prepare() end\r\n"), nullptr, L" --force", 2,
+         "Uninstall.lua: error: the script does not define the function Execute"},
+        {[](PackagerTest& t) { WriteFileBytes(t.PackageFile("Uninstaller.ucs"), "1000001001\tx\r\n"); },
+         nullptr, L" --force", 2,
+         "Uninstaller.ucs:1: error: a string table must be UTF-16LE text with a byte-order mark"},
+        {table("OstrelUninstaller.ucs", [](std::wstring& s) { s.replace(s.find(L"1000002001\t"), 11, L"1000002001 "); }),
+         nullptr, L" --force", 2,
+         "OstrelUninstaller.ucs:3: error: an entry must start with a decimal id followed by a tab"},
+        {table("OstrelInstallEngine.ucs", [](std::wstring& s) { RemoveLineWith(s, L"1000010066\t"); }),
+         nullptr, L" --force", 2,
+         "OstrelInstallEngine.ucs: error: texts missing (the table needs 1000010001 to 1000010066): 1000010066"},
+        {table("OstrelUninstaller.ucs", [](std::wstring& s) { RemoveLineWith(s, L"1000002013\t"); }),
+         nullptr, L" --force", 2,
+         "OstrelUninstaller.ucs: error: texts missing (the table needs 1000002000 to 1000002013): 1000002013"},
+        {[](PackagerTest&) {}, [](PackagerTest&) { return HostPath(OSTREL_TEST_SCRIPT_HOST_EXE); },
+         L" --force", 3, "error: not an Ostrel uninstaller: it has no UNINSTALL.ZIP resource"},
+        {[](PackagerTest&) {}, [](PackagerTest& t) { return t.PackageFile("Uninstall.lua"); },
+         L" --force", 3, "error: not a Windows program"},
+        {[](PackagerTest& t) { CopyFileW(t.Uninstaller().c_str(), t.Output().c_str(), FALSE); },
+         [](PackagerTest& t) { return t.Output(); }, L" --force", 4, "error: is one of the inputs"},
+        {[](PackagerTest& t) { WriteFileBytes(t.Output(), "older"); }, nullptr, L"", 4,
+         "error: exists already; add --force to replace it"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
         SetUp();
         DeleteFileW(Output().c_str());
         c.spoil(*this);
-        const std::wstring uninstaller = c.uninstaller(*this);
+        const std::string before = PathExists(Output()) ? ReadFileBytes(Output()) : "<none>";
         std::string output;
-        EXPECT_EQ(c.exitCode, Build(uninstaller, L" --force", &output)) << c.what;
-        EXPECT_NE(std::string::npos, output.find(c.message)) << c.what << ": " << output;
-        EXPECT_EQ(uninstaller == Output(), PathExists(Output())) << c.what;
+        EXPECT_EQ(c.exitCode, Build(c.uninstaller ? c.uninstaller(*this) : Uninstaller(), c.force, &output));
+        EXPECT_NE(std::string::npos, output.find(c.message)) << output;
+        EXPECT_EQ(before, PathExists(Output()) ? ReadFileBytes(Output()) : "<none>");
     }
     std::string output;
     EXPECT_EQ(1, RunPackager(L"build only-one-path", &output));
     EXPECT_NE(std::string::npos, output.find("usage: OstrelPackager build"));
+    EXPECT_EQ(2, RunPackager(L"tables " + Quoted(m_folder.File(L"none")), &output));
+    EXPECT_NE(std::string::npos, output.find("none: error: not a folder"));
 }
 
-// An existing output is replaced only with --force.
-TEST_F(PackagerTest, ExistingOutputNeedsForce)
-{
-    WriteFileBytes(Output(), "older");
-    std::string output;
-    EXPECT_EQ(4, Build(Uninstaller(), L"", &output));
-    EXPECT_NE(std::string::npos, output.find("error: exists already; add --force to replace it"));
-    EXPECT_EQ("older", ReadFileBytes(Output()));
-    EXPECT_EQ(0, Build(Uninstaller(), L" --force", &output)) << output;
-    EXPECT_NE("older", ReadFileBytes(Output()));
-}
-
-// The built program is the original with another archive: the package's
-// files under the names the engine asks for, whatever their case on disk.
+// The built program (replacing an older one with --force) is the original
+// with another archive: the package's files under the names the engine asks
+// for, whatever their case on disk.
 TEST_F(PackagerTest, BuiltUninstallerKeepsEverythingButTheArchive)
 {
     const std::string script = "-- another product\r\nfunction Prepare() end\r\nfunction Execute() end\r\n";
@@ -232,8 +236,9 @@ TEST_F(PackagerTest, BuiltUninstallerKeepsEverythingButTheArchive)
         noise[i] = static_cast<char>((i * 7919) >> 5);
     }
     WriteFileBytes(PackageFile("extra\\noise.bin"), noise);
+    WriteFileBytes(Output(), "older");
     std::string output;
-    ASSERT_EQ(0, Build(Uninstaller(), L"", &output)) << output;
+    ASSERT_EQ(0, Build(Uninstaller(), L" --force", &output)) << output;
 
     std::map<std::wstring, std::string> original = Resources(Uninstaller());
     std::map<std::wstring, std::string> built = Resources(Output());
@@ -243,17 +248,13 @@ TEST_F(PackagerTest, BuiltUninstallerKeepsEverythingButTheArchive)
     original.erase(archiveKey);
     built.erase(archiveKey);
     EXPECT_EQ(original, built);
-    EXPECT_EQ(1u, original.count(L"#14/#102/1033")) << "icon group";
-    EXPECT_EQ(1u, original.count(L"#5/#101/1033")) << "dialog";
-    EXPECT_EQ(1u, original.count(L"#10/#103/1033")) << "message table";
-
-    std::map<std::string, std::string> expected = {{"Uninstall.lua", script},
-                                                   {"extra/notes.txt", "notes"},
-                                                   {"extra/noise.bin", noise}};
+    for (const wchar_t* kept : {L"#14/#102/1033", L"#5/#101/1033", L"#10/#103/1033"}) {
+        EXPECT_EQ(1u, original.count(kept)) << "icon group, dialog, message table";
+    }
+    std::map<std::string, std::string> expected = {
+        {"Uninstall.lua", script}, {"extra/notes.txt", "notes"}, {"extra/noise.bin", noise}};
     for (const char* name : kPackageFiles) {
-        if (expected.count(name) == 0) {
-            expected[name] = ReadFileBytes(PackageFile(name));
-        }
+        expected.emplace(name, ReadFileBytes(PackageFile(name)));
     }
     EXPECT_EQ(expected, entries);
     EXPECT_EQ(CoffSymbols(ReadFileBytes(Uninstaller())), CoffSymbols(ReadFileBytes(Output())));
@@ -264,12 +265,8 @@ TEST_F(PackagerTest, BuiltUninstallerKeepsEverythingButTheArchive)
 TEST_F(PackagerTest, TablesOfAPayload)
 {
     const std::wstring payload = m_folder.File(L"payload");
-    for (const wchar_t* folder : {L"", L"\\data", L"\\data\\maps", L"\\empty"}) {
-        CreateDirectoryW((payload + folder).c_str(), nullptr);
-    }
-    for (const wchar_t* file : {L"\\Game.exe", L"\\data\\maps\\one.map", L"\\data\\r\u00e9sum\u00e9.txt"}) {
-        WriteFileBytes(payload + file, "x");
-    }
+    MakePayload(payload, {L"", L"\\data", L"\\data\\maps", L"\\empty"},
+                {L"\\Game.exe", L"\\data\\maps\\one.map", L"\\data\\r\u00e9sum\u00e9.txt"});
     std::string output;
     EXPECT_EQ(0, RunPackager(L"tables " + Quoted(payload), &output));
     EXPECT_EQ("-- Files and folders the installer wrote, relative to the installation folder.\n"
@@ -286,8 +283,143 @@ TEST_F(PackagerTest, TablesOfAPayload)
               "    { path = L\"\\\\empty\", weight = 1 },\n"
               "}\n",
               output);
-    EXPECT_EQ(2, RunPackager(L"tables " + Quoted(m_folder.File(L"none")), &output));
-    EXPECT_NE(std::string::npos, output.find("none: error: not a folder"));
+}
+
+// The second product's data, its installer and its uninstall script.
+const char kProductData[] = R"lua(
+UninstallId = L"{7A2E5C90-4B1D-4E3F-8C6A-2D9F0B1E5A47}"
+ProductKey = L"HKEY_CURRENT_USER\\Software\\OstrelTests\\Kestrel Works\\Lumen"
+SupportFiles = { L"LumenUninstall.exe", L"BsSndRpt.exe", L"BugSplat.dll", L"BugSplatRC.dll", L"DBGHELP.dll" }
+)lua";
+
+const char kInstallScript[] = R"lua(
+function Prepare() end
+function Execute()
+    local dir = props.InstallDir
+    install.CreateDirectoryTree(dir)
+    for i = #RemovedDirectories, 1, -1 do install.CreateDirectory(dir .. RemovedDirectories[i].path) end
+    for _, f in ipairs(RemovedFiles) do install.CreateFile("payload" .. wstring.toutf8(f.path), dir .. f.path) end
+    for _, name in ipairs(SupportFiles) do install.CreateFile(wstring.toutf8(name), dir .. L"\\" .. name) end
+    install.CreateRegKeyTree(ProductKey)
+    install.SetRegValue(ProductKey, L"InstallState", L"1")
+    install.AddUninstallInfo(UninstallId, L"Lumen", dir .. L"\\LumenUninstall.exe", dir, L"Kestrel Works", L"1.0")
+end
+)lua";
+
+const char kUninstallScript[] = R"lua(
+LocID = { UNINSTALL_INFO_NOT_FOUND = 1000001002, REMOVE_FILE_ID = 1000001501, REMOVE_DIR_ID = 1000001504 }
+
+function Prepare()
+    props.InstallDir = util.GetRegValue(
+        L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" .. UninstallId,
+        L"InstallLocation")
+    if props.InstallDir == nil then
+        local text = localizer.GetString(LocID.UNINSTALL_INFO_NOT_FOUND)
+        util.FailWithError(text, text, L"Lumen is not installed", 10233)
+    end
+end
+
+local function RemoveEach(list, textId, remove)
+    for _, entry in ipairs(list) do
+        progress.StartStep(0, 1, 1, localizer.GetFormattedString(textId, wstring.sub(entry.path, 2)))
+        remove(props.InstallDir .. entry.path)
+        progress.EndStep()
+    end
+end
+
+function Execute()
+    RemoveEach(RemovedFiles, LocID.REMOVE_FILE_ID, uninstall.RemoveFile)
+    for _, name in ipairs(SupportFiles) do uninstall.RemoveFile(props.InstallDir .. L"\\" .. name) end
+    RemoveEach(RemovedDirectories, LocID.REMOVE_DIR_ID, uninstall.RemoveDirectory)
+    uninstall.RemoveDirectory(props.InstallDir)
+    uninstall.RemoveDirectory(wstring.gsub(props.InstallDir, L"\\[^\\]*$", L""))
+    uninstall.RemoveUninstallInfo(UninstallId)
+    uninstall.RemoveRegKeyTree(ProductKey, L"HKEY_CURRENT_USER\\Software\\OstrelTests")
+end
+)lua";
+
+// What the product touches, present or not: its publisher's and its own
+// folder, its uninstall entry, its key and its publisher's key.
+std::vector<bool> MachineState(const std::wstring& installDir)
+{
+    const auto keyExists = [](HKEY root, const wchar_t* subkey) {
+        HKEY key = nullptr;
+        return RegOpenKeyExW(root, subkey, 0, KEY_READ, &key) == ERROR_SUCCESS && RegCloseKey(key) == 0;
+    };
+    return {PathExists(installDir.substr(0, installDir.rfind(L'\\'))), PathExists(installDir),
+            keyExists(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+                                          L"{7A2E5C90-4B1D-4E3F-8C6A-2D9F0B1E5A47}"),
+            keyExists(HKEY_CURRENT_USER, L"Software\\OstrelTests\\Kestrel Works\\Lumen"),
+            keyExists(HKEY_CURRENT_USER, L"Software\\OstrelTests\\Kestrel Works")};
+}
+
+// Runs a program with a pipe as its standard output and reads it to the end,
+// which comes when every process holding it has ended: the bootstrap hands it
+// to its copy, so this outlasts the relaunch. The first process's exit code.
+int RunToTheEndOfTheChain(std::wstring commandLine)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    CreatePipe(&readEnd, &writeEnd, &inherit, 0);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = writeEnd;
+    PROCESS_INFORMATION process = {};
+    DWORD exitCode = 0xFFFFFFFF;
+    const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &process);
+    CloseHandle(writeEnd);
+    char buffer[256];
+    DWORD count = 0;
+    while (started && ReadFile(readEnd, buffer, sizeof(buffer), &count, nullptr) && count > 0) {
+    }
+    if (started) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(readEnd);
+    return static_cast<int>(exitCode);
+}
+
+// A second product, start to end: its payload's tables come from the tool,
+// its uninstaller is packaged from the released one, an engine script
+// installs it, and the packaged uninstaller run quietly leaves the machine as
+// it found it.
+TEST_F(PackagerTest, SecondProductInstallsAndUninstallsQuietly)
+{
+    wchar_t commonAppData[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, commonAppData, CSIDL_COMMON_APPDATA, FALSE);
+    const std::wstring installDir = std::wstring(commonAppData) + L"\\Kestrel Works\\Lumen";
+    const std::vector<bool> before = MachineState(installDir);
+    ASSERT_FALSE(before[1]) << "Lumen is installed already";
+
+    MakePayload(m_folder.File(L"payload"), {L"", L"\\data", L"\\data\\maps"},
+                {L"\\Lumen.exe", L"\\Readme.txt", L"\\data\\maps\\one.map"});
+    std::string tables;
+    ASSERT_EQ(0, RunPackager(L"tables " + Quoted(m_folder.File(L"payload")), &tables)) << tables;
+    WriteFileBytes(PackageFile("Uninstall.lua"), kProductData + tables + kUninstallScript);
+    std::string output;
+    ASSERT_EQ(0, Build(Uninstaller(), L"", &output)) << output;
+    MoveFileW(Output().c_str(), m_folder.File(L"LumenUninstall.exe").c_str());
+    const std::wstring uninstallerDir = Uninstaller().substr(0, Uninstaller().rfind(L'\\') + 1);
+    for (const wchar_t* name : {L"BsSndRpt.exe", L"BugSplat.dll", L"BugSplatRC.dll", L"DBGHELP.dll"}) {
+        CopyFileW((uninstallerDir + name).c_str(), m_folder.File(name).c_str(), FALSE);
+    }
+    WriteFileBytes(m_folder.File(L"install.lua"), kProductData + tables + kInstallScript);
+
+    ASSERT_EQ(0, RunProgram(Quoted(ScriptHostPath()) + L" " + Quoted(m_folder.Path()) +
+                                L" --script install.lua --prop \"InstallDir=" + installDir + L"\"",
+                            &output))
+        << output;
+    EXPECT_EQ((std::vector<bool>{true, true, true, true, true}), MachineState(installDir));
+    EXPECT_EQ("x", ReadFileBytes(installDir + L"\\data\\maps\\one.map"));
+
+    EXPECT_EQ(0, RunToTheEndOfTheChain(Quoted(installDir + L"\\LumenUninstall.exe") + L" quiet"));
+    EXPECT_EQ(before, MachineState(installDir));
 }
 
 }  // namespace

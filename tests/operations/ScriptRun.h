@@ -1,0 +1,182 @@
+// Helpers of the operation tests: an Execute body run in a package of its own
+// (COM initialised, as on the installer's worker), and snapshots of a folder
+// tree and a registry tree to compare before and after a run.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "EngineFailure.h"
+#include "HostTestSupport.h"
+#include "TestSupport.h"
+#include "base/ComInitializer.h"
+#include "base/RegistryKey.h"
+
+namespace OstrelTest {
+
+class ScriptRun {
+public:
+    ScriptRun(const std::string& executeBody, const std::map<std::string, std::wstring>& props = {},
+              const std::map<std::string, std::string>& payload = {})
+        : m_script("function Execute()\n" + executeBody + "\nend\n", payload)
+    {
+        for (const auto& prop : props) {
+            Package().SetStringProp(prop.first, prop.second);
+        }
+    }
+    OstrelInstallEngine::InstallerPackage& Package() { return m_script.Package(); }
+    RecordingReporter& Reporter() { return m_script.Reporter(); }
+    std::wstring Prop(const std::string& name) { return m_script.Prop(name); }
+    // A clone of what Execute threw; null when it succeeded.
+    std::unique_ptr<OstrelInstallEngine::Exception> Failure()
+    {
+        return CatchEngineFailure([this] { Package().Execute(); });
+    }
+    // The display summaries of the problems the tolerant functions recorded.
+    std::vector<std::wstring> Problems()
+    {
+        std::vector<std::wstring> summaries;
+        for (const OstrelInstallEngine::Exception* problem : Package().GetErrors()) {
+            summaries.push_back(problem->GetDisplaySummary());
+        }
+        return summaries;
+    }
+    bool TempFolderIsEmpty()
+    {
+        return TakeFileTree(Package().GetSystemStateManager().GetTempFolderPath()).empty();
+    }
+
+    // Attributes and content (empty for a folder) of every entry below root.
+    struct Entry {
+        DWORD attributes;
+        std::string content;
+        bool operator==(const Entry& o) const { return attributes == o.attributes && content == o.content; }
+    };
+    static std::map<std::wstring, Entry> TakeFileTree(const std::wstring& root,
+                                                      const std::wstring& relative = L"")
+    {
+        std::map<std::wstring, Entry> tree;
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW((root + L"\\" + relative + L"*").c_str(), &data);
+        for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data)) {
+            const std::wstring name = relative + data.cFileName;
+            const bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (data.cFileName[0] != L'.' || (data.cFileName[1] != 0 && data.cFileName[1] != L'.')) {
+                tree[name] = {data.dwFileAttributes, folder ? "" : ReadFileBytes(root + L"\\" + name)};
+                const auto inner = folder ? TakeFileTree(root, name + L"\\") : decltype(tree)();
+                tree.insert(inner.begin(), inner.end());
+            }
+        }
+        FindClose(find);
+        return tree;
+    }
+
+private:
+    OstrelInstallEngine::ComInitializer m_com;
+    ScriptPackage m_script;
+};
+
+using FileTree = std::map<std::wstring, ScriptRun::Entry>;
+
+inline void PrintTo(const ScriptRun::Entry& e, std::ostream* out)
+{
+    *out << "attributes " << e.attributes << ", " << e.content.size() << " bytes";
+}
+
+// Every value (type and data) of every key, by the key's path below the top ("").
+struct RegistryValue {
+    DWORD type;
+    std::string data;
+    bool operator==(const RegistryValue& o) const { return type == o.type && data == o.data; }
+};
+using RegistryTree = std::map<std::wstring, std::map<std::wstring, RegistryValue>>;
+
+inline void PrintTo(const RegistryValue& v, std::ostream* out)
+{
+    *out << "type " << v.type << ", " << v.data.size() << " bytes";
+}
+
+inline void TakeRegistryTree(HKEY parent, const std::wstring& subkey, const std::wstring& path,
+                             RegistryTree* tree)
+{
+    OstrelInstallEngine::RegistryKey key;
+    if (RegOpenKeyExW(parent, subkey.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
+        return;
+    }
+    auto& values = (*tree)[path];
+    std::vector<wchar_t> name(16384);
+    std::vector<BYTE> data(65536);
+    DWORD nameLength = 16384, size = 65536, type = REG_NONE;
+    for (DWORD i = 0; RegEnumValueW(key.Get(), i, name.data(), &nameLength, nullptr, &type, data.data(),
+                                    &size) == ERROR_SUCCESS; ++i, nameLength = 16384, size = 65536) {
+        values[std::wstring(name.data(), nameLength)] = {type, std::string(reinterpret_cast<char*>(data.data()), size)};
+    }
+    for (DWORD i = 0; nameLength = 256, RegEnumKeyExW(key.Get(), i, name.data(), &nameLength, nullptr,
+                                                      nullptr, nullptr, nullptr) == ERROR_SUCCESS; ++i) {
+        const std::wstring child(name.data(), nameLength);
+        TakeRegistryTree(key.Get(), child, path.empty() ? child : path + L"\\" + child, tree);
+    }
+}
+
+inline RegistryTree TakeRegistryTree(HKEY root, const std::wstring& subkey)
+{
+    RegistryTree tree;
+    TakeRegistryTree(root, subkey, L"", &tree);
+    return tree;
+}
+
+inline RegistryValue StringValue(const std::wstring& text)
+{
+    return {REG_SZ, std::string(reinterpret_cast<const char*>(text.c_str()),
+                                (text.size() + 1) * sizeof(wchar_t))};
+}
+
+inline void WriteRegistryValue(HKEY root, const std::wstring& subkey, const std::wstring& name,
+                               const RegistryValue& value)
+{
+    OstrelInstallEngine::RegistryKey key;
+    RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(),
+                    nullptr);
+    RegSetValueExW(key.Get(), name.c_str(), 0, value.type,
+                   reinterpret_cast<const BYTE*>(value.data.data()),
+                   static_cast<DWORD>(value.data.size()));
+}
+
+inline bool KeyExists(HKEY root, const std::wstring& subkey)
+{
+    OstrelInstallEngine::RegistryKey key;
+    return RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
+}
+
+// A fixture file's bytes.
+inline std::string Fixture(const std::string& path)
+{
+    return ReadFileBytes(FixturePath(path));
+}
+
+// A Lua wide literal of a text: backslashes and quotes escaped.
+inline std::string LuaWide(const std::wstring& text)
+{
+    std::string literal = "L\"";
+    for (wchar_t c : text) {
+        literal += (c == L'\\' || c == L'"') ? std::string("\\") + static_cast<char>(c)
+                                             : std::string(1, static_cast<char>(c));
+    }
+    return literal + "\"";
+}
+
+// The text with every "from" replaced.
+inline std::wstring Replaced(std::wstring text, const std::wstring& from, const std::wstring& to)
+{
+    for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+}  // namespace OstrelTest
