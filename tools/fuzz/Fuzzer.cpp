@@ -128,6 +128,22 @@ size_t Pick(CaseRandom& random, size_t count)
     return count == 0 ? 0 : static_cast<size_t>(random() % count);
 }
 
+// Headers sit at the front and indexes (a zip's central directory) at the
+// back, where a small edit reaches most code: half the edits land there.
+size_t PickPosition(CaseRandom& random, size_t size)
+{
+    const size_t kHead = 128;
+    const size_t kTail = 512;
+    switch (Pick(random, 4)) {
+    case 0:
+        return Pick(random, std::min(size, kHead) + 1);
+    case 1:
+        return size - Pick(random, std::min(size, kTail) + 1);
+    default:
+        return Pick(random, size + 1);
+    }
+}
+
 void PutLittleEndian(Bytes& bytes, size_t at, uint32_t value, size_t width)
 {
     for (size_t i = 0; i < width && at + i < bytes.size(); ++i) {
@@ -204,9 +220,11 @@ void Fuzzer::Mutate(const Target& target, Bytes& bytes, CaseRandom& random) cons
                                             0xFFFFFFFE, 0xFFFFFFFF};
     static const size_t kWidths[] = {1, 2, 4};
     const size_t limit = bytes.size() + kMaxGrowth;
-    const int edits = 1 + static_cast<int>(Pick(random, 8));
+    // Mostly one or two edits, so that a case gets past the first checks of
+    // the format; now and then a burst.
+    const int edits = 1 + static_cast<int>(Pick(random, 8) == 0 ? Pick(random, 16) : Pick(random, 2));
     for (int edit = 0; edit < edits; ++edit) {
-        const size_t at = Pick(random, bytes.size() + 1);
+        const size_t at = PickPosition(random, bytes.size());
         const bool inside = at < bytes.size();
         switch (Pick(random, 8)) {
         case 0:
@@ -220,7 +238,8 @@ void Fuzzer::Mutate(const Target& target, Bytes& bytes, CaseRandom& random) cons
                             kWidths[Pick(random, std::size(kWidths))]);
             break;
         case 3:
-            bytes.resize(at);
+            // Cut short now and then only: most formats keep their index at the end.
+            if (Pick(random, 4) == 0) bytes.resize(at);
             break;
         case 4: {
             const size_t count = std::min<size_t>(1 + Pick(random, 64), limit - std::min(limit, bytes.size()));
