@@ -191,6 +191,7 @@ TargetResult Fuzzer::Run(const Target& target)
         } catch (...) {
             ReportFinding("unexpected exception", "an exception of an unknown type");
         }
+        result.slowestCaseMs = std::max(result.slowestCaseMs, NowMs() - g_caseStartMs);
         g_caseStartMs = 0;
         g_case.bytes = nullptr;
         ++result.cases;

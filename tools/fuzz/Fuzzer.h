@@ -52,6 +52,7 @@ struct TargetResult {
     uint64_t documentedFailures = 0;
     std::map<std::string, uint64_t> engineCodes;
     double seconds = 0;
+    uint64_t slowestCaseMs = 0;
 };
 
 class Fuzzer {

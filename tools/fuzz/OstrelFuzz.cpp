@@ -59,11 +59,12 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& fixtureD
 void PrintResult(const std::string& name, const TargetResult& result)
 {
     std::printf("%-14s %8llu cases %7.1f s: %llu accepted, %llu engine failures, "
-                "%llu documented other failures\n",
+                "%llu documented other failures, slowest case %llu ms\n",
                 name.c_str(), static_cast<unsigned long long>(result.cases), result.seconds,
                 static_cast<unsigned long long>(result.accepted),
                 static_cast<unsigned long long>(result.engineFailures),
-                static_cast<unsigned long long>(result.documentedFailures));
+                static_cast<unsigned long long>(result.documentedFailures),
+                static_cast<unsigned long long>(result.slowestCaseMs));
     std::string codes;
     for (const auto& [code, count] : result.engineCodes) {
         codes += " " + code + "x" + std::to_string(count);
