@@ -102,12 +102,28 @@ void ReadZip(const Bytes& input, CaseRandom& random)
     zip.Close();
 }
 
-void ApplyDelta(const Bytes& input, CaseRandom&)
+// A source other than the one the delta was made for: a few bytes changed,
+// or cut short, so that the delta asks for blocks that are not there.
+Bytes AlteredSource(const Bytes& original, CaseRandom& random)
+{
+    Bytes source = original;
+    if (source.empty() || random() % 2 == 0) {
+        source.resize(source.empty() ? 0 : random() % source.size());
+        return source;
+    }
+    for (int i = 0; i < 4; ++i) {
+        source[random() % source.size()] ^= static_cast<uint8_t>(1 + random() % 255);
+    }
+    return source;
+}
+
+void ApplyDelta(const Bytes& input, CaseRandom& random)
 {
     if (input.empty()) {
         return;
     }
-    const Bytes& source = g_deltaSources[input[0] % g_deltaSources.size()];
+    const Bytes& original = g_deltaSources[input[0] % g_deltaSources.size()];
+    const Bytes source = random() % 8 == 0 ? AlteredSource(original, random) : original;
     auto sourceStream = StreamOver(source);
     auto patchStream = StreamOver(input, 1);
     auto patched = std::make_unique<XDeltaPatchingStream>();
