@@ -58,13 +58,17 @@ std::unique_ptr<MemoryStream> StreamOver(const Bytes& input, size_t from = 0)
     return stream;
 }
 
-// Reads a stream to its end or to the cap; true when it ended.
-bool Drain(Stream& stream)
+// Reads a stream to its end or to the cap, in reads of a size the case
+// chooses (single bytes with a lower cap); true when it ended.
+bool Drain(Stream& stream, CaseRandom& random)
 {
+    static const uint32_t kChunks[] = {1, 509, 4096, kReadChunk, kReadChunk};
     static unsigned char buffer[kReadChunk];
+    const uint32_t chunk = kChunks[random() % std::size(kChunks)];
+    const uint32_t cap = chunk == 1 ? kReadChunk : kOutputCap;
     uint32_t total = 0;
-    while (!stream.AtEof() && total < kOutputCap) {
-        const uint32_t read = stream.Read(buffer, kReadChunk);
+    while (!stream.AtEof() && total < cap) {
+        const uint32_t read = stream.Read(buffer, chunk);
         if (read == 0) {
             return false;
         }
@@ -83,7 +87,7 @@ void ReadZip(const Bytes& input, CaseRandom& random)
         static const char* const kNames[] = {"readme.txt", "REPEAT.TXT", "scripts\\main.lua",
                                              "Uninstall.lua", "data.bin", "missing"};
         std::unique_ptr<Stream> entry = package.OpenFile(kNames[random() % std::size(kNames)]);
-        Drain(*entry);
+        Drain(*entry, random);
         return;
     }
     ZipFile zip;
@@ -95,7 +99,7 @@ void ReadZip(const Bytes& input, CaseRandom& random)
             entry->SetPosition(0);
         }
         // A complete read is checked against the entry's CRC on Close.
-        if (Drain(*entry)) {
+        if (Drain(*entry, random)) {
             entry->Close();
         }
     }
@@ -128,7 +132,7 @@ void ApplyDelta(const Bytes& input, CaseRandom& random)
     auto patchStream = StreamOver(input, 1);
     auto patched = std::make_unique<XDeltaPatchingStream>();
     patched->Open(sourceStream.get(), L"fuzz.bin", patchStream.get());
-    Drain(*patched);
+    Drain(*patched, random);
     patched->Close();
 }
 
