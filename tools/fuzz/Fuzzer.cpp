@@ -229,10 +229,14 @@ void Fuzzer::Mutate(const Target& target, Bytes& bytes, CaseRandom& random) cons
         const bool inside = at < bytes.size();
         switch (Pick(random, 8)) {
         case 0:
-            if (inside) bytes[at] ^= static_cast<uint8_t>(1u << Pick(random, 8));
+            if (inside) {
+                bytes[at] ^= static_cast<uint8_t>(1u << Pick(random, 8));
+            }
             break;
         case 1:
-            if (inside) bytes[at] = static_cast<uint8_t>(random());
+            if (inside) {
+                bytes[at] = static_cast<uint8_t>(random());
+            }
             break;
         case 2:
             PutLittleEndian(bytes, at, kInteresting[Pick(random, std::size(kInteresting))],
@@ -240,17 +244,23 @@ void Fuzzer::Mutate(const Target& target, Bytes& bytes, CaseRandom& random) cons
             break;
         case 3:
             // Cut short now and then only: most formats keep their index at the end.
-            if (Pick(random, 4) == 0) bytes.resize(at);
+            if (Pick(random, 4) == 0) {
+                bytes.resize(at);
+            }
             break;
         case 4: {
             const size_t count = std::min<size_t>(1 + Pick(random, 64), limit - std::min(limit, bytes.size()));
             Bytes noise(count);
-            for (uint8_t& byte : noise) byte = static_cast<uint8_t>(random());
+            for (uint8_t& byte : noise) {
+                byte = static_cast<uint8_t>(random());
+            }
             bytes.insert(bytes.begin() + at, noise.begin(), noise.end());
             break;
         }
         case 5: {
-            if (!inside) break;
+            if (!inside) {
+                break;
+            }
             const size_t count = std::min({1 + Pick(random, 512), bytes.size() - at,
                                            limit - std::min(limit, bytes.size())});
             const Bytes chunk(bytes.begin() + at, bytes.begin() + at + count);
@@ -258,13 +268,17 @@ void Fuzzer::Mutate(const Target& target, Bytes& bytes, CaseRandom& random) cons
             break;
         }
         case 6: {
-            if (!inside) break;
+            if (!inside) {
+                break;
+            }
             const size_t count = std::min(1 + Pick(random, 256), bytes.size() - at);
             bytes.erase(bytes.begin() + at, bytes.begin() + at + count);
             break;
         }
         default: {
-            if (target.dictionary.empty()) break;
+            if (target.dictionary.empty()) {
+                break;
+            }
             const std::string& token = target.dictionary[Pick(random, target.dictionary.size())];
             if (Pick(random, 2) == 0 && at + token.size() <= bytes.size()) {
                 std::copy(token.begin(), token.end(), bytes.begin() + at);
