@@ -12,7 +12,7 @@ set -euo pipefail
 python3() { /usr/bin/python3 "$@"; }
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${OSTREL_BUILD_DIR:-$root/build}
-exe=$build/tests/benchmarks/StreamBenchmarks.exe
+exe=$build/tools/benchmarks/StreamBenchmarks.exe
 data=$build/benchmark-data
 
 if [ ! -f "$exe" ]; then

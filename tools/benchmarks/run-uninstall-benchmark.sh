@@ -11,10 +11,11 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${OSTREL_BUILD_DIR:-$root/build}
+python3() { /usr/bin/python3 "$@"; }
 runs=${1:-3}
-runner=$build/tests/benchmarks/UninstallBenchmark.exe
+runner=$build/tools/benchmarks/UninstallBenchmark.exe
 data=$build/benchmark-uninstall
-prefix=${OSTREL_WINEPREFIX:-$build/wineprefix}
+prefix=$build/wineprefix
 
 for exe in "$runner" "$build/uninstaller/BenchmarkUninstaller10000.exe"; do
   if [ ! -f "$exe" ]; then
