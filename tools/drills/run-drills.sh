@@ -6,7 +6,8 @@
 # it (not beside the test suite).
 #   tools/drills/run-drills.sh        (OSTREL_BUILD_DIR chooses the build tree)
 # Drills: the game running; a file held open and a read-only file; the quiet
-# copy killed mid-run, then a second run that leaves zero trace.
+# copy of a slow product's uninstaller killed halfway, then a second run that
+# leaves zero trace.
 set -euo pipefail
 . "$(dirname "$0")/../../scripts/common.sh"
 if [ -z "${OSTREL_DRILLS_IN_SESSION:-}" ]; then
@@ -53,10 +54,22 @@ uninstall_quietly() {  # <lines file>
 # A restart ends the session's services; the next process that opens a window
 # or uses COM would start them again, and they would join its process family,
 # which OstrelDebugView waits for.
+desktop_running() {
+  local pid
+  for pid in $(pgrep -f 'explorer.exe /desktop'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
 restart() {
   wineboot -r >/dev/null 2>&1 </dev/null
-  wine cmd /c exit >/dev/null 2>&1 </dev/null
-  wine rundll32.exe ole32.dll,OleUninitialize >/dev/null 2>&1 </dev/null
+  for _ in $(seq 50); do
+    wine cmd /c exit >/dev/null 2>&1 </dev/null
+    wine rundll32.exe ole32.dll,OleUninitialize >/dev/null 2>&1 </dev/null
+    if desktop_running; then return; fi
+    sleep 0.2
+  done
+  echo "drills: the prefix's desktop did not start again after the restart" >&2
 }
 
 # Deletions that earlier runs left pending would otherwise happen between the
@@ -112,22 +125,34 @@ else
 fi
 rm -rf "$game"
 
-# The quiet copy killed mid-run: only the game was touched; a second run then
-# removes the rest, and after a restart nothing is left.
-install_vekt
+# The quiet copy ended halfway (TerminateProcess): only the product was
+# touched; a second run removes the rest, and after a restart nothing is left.
+# Vekt goes too fast to be stopped halfway, so this drill uses a product whose
+# uninstall pauses after every file (tools/drills/slow-product).
+slow_windows='C:\Program Files\OstrelSlowProduct'
+slow=$(winepath -u "$slow_windows" 2>/dev/null)
+slow_key='HKCU\Software\OstrelSlowProduct'
+slow_files() { find "$slow" -type f 2>/dev/null | wc -l; }
+mkdir -p "$slow"
+for i in $(seq -w 1 40); do head -c 2048 /dev/urandom >"$slow/$i.dat"; done
+for file in SlowUninstaller.exe BsSndRpt.exe BugSplat.dll BugSplatRC.dll DBGHELP.dll; do
+  cp "$build/uninstaller/$file" "$slow/"
+done
+wine reg add "$slow_key" /v Path /d "$slow_windows" /f >/dev/null 2>&1 </dev/null
+installed_files=$(slow_files)
 snapshot take "$work/installed.json"
 started=$(now)
-wine "$debug_view" "$uninstaller" quiet </dev/null >"$work/killed.lines" 2>&1 &
+timeout 300 wine "$debug_view" "$slow_windows\\SlowUninstaller.exe" quiet </dev/null >"$work/killed.lines" 2>&1 &
 view_pid=$!
-until [ "$(game_files)" -lt "$installed_files" ] || ! kill -0 "$view_pid" 2>/dev/null; do sleep 0.02; done
-wine taskkill /f /im OstrelUninstaller.exe </dev/null >/dev/null 2>&1 || true
+until [ "$(slow_files)" -le $((installed_files * 2 / 3)) ] || ! kill -0 "$view_pid" 2>/dev/null; do sleep 0.05; done
+wine taskkill /f /im SlowUninstaller.exe </dev/null >/dev/null 2>&1 || true
 killed_after=$(seconds_since "$started")
 wait "$view_pid" || true
-left_after_kill=$(game_files)
+left_after_kill=$(slow_files)
 snapshot take "$work/killed.json"
 "$OSTREL_PYTHON" - "$root/samples/Vekt" "$work" >"$work/outside.txt" <<'PY' || true
-# Items that the killed run added or removed outside the game: neither in the
-# clean prefix nor among what the install added; temp folders aside.
+# Items that the killed run added or removed outside the product: neither in
+# the clean prefix nor among what the install added; temp folders aside.
 import re, sys
 sys.path.insert(0, sys.argv[1])
 import snapshot
@@ -145,22 +170,28 @@ print("temp items:", sum(1 for item in killed - installed if temp.search(item[1]
 PY
 outside=$(grep -c -v '^temp items' "$work/outside.txt" || true)
 temp_items=$(sed -n 's/^temp items: //p' "$work/outside.txt")
-uninstall_quietly "$work/second.lines"
+started=$(now)
+code=0
+timeout 300 wine "$debug_view" "$slow_windows\\SlowUninstaller.exe" quiet </dev/null >"$work/second.lines" 2>&1 || code=$?
+uninstall_seconds=$(seconds_since "$started")
 restart
 snapshot take "$work/after.json"
 if snapshot compare "$work/clean.json" "$work/after.json" \
      --expect '^C:\\users\\[^\\]+\\Documents\\My Games(\\|$)' >"$work/compare.txt" 2>&1; then
   trace=0
 else
-  trace=$(grep -c . "$work/compare.txt" || true)
+  trace=$(grep -c UNEXPECTED "$work/compare.txt" || true)
 fi
 if [ "$left_after_kill" -gt 0 ] && [ "$left_after_kill" -lt "$installed_files" ] && [ "$outside" = 0 ] &&
    [ "$code" = 0 ] && lines "$work/second.lines" | tail -n 1 | grep -qx SUCCESS && [ "$trace" = 0 ]; then
-  result "killed mid-run" ok "killed ${killed_after} s after start with $left_after_kill of $installed_files files left, 0 items touched outside the game ($temp_items in temp); second run SUCCESS in ${uninstall_seconds} s, zero trace after restart"
+  result "killed mid-run" ok "killed ${killed_after} s after start with $left_after_kill of $installed_files files left, 0 items touched outside the product ($temp_items in temp); second run SUCCESS in ${uninstall_seconds} s, zero trace after restart"
 else
-  result "killed mid-run" FAILED "$left_after_kill of $installed_files files left at the kill, $outside items outside, second run exit code $code, $trace lines of trace"
-  cat "$work/outside.txt" "$work/compare.txt"; lines "$work/second.lines" | grep -v '^PROGRESS' || true
+  result "killed mid-run" FAILED "killed ${killed_after} s after start with $left_after_kill of $installed_files files left, $outside items touched outside ($temp_items in temp), second run exit code $code, $trace kinds of trace after restart"
+  grep -v '^temp items' "$work/outside.txt" || true; cat "$work/compare.txt"
+  lines "$work/second.lines" | grep -v '^PROGRESS' || true
 fi
+rm -rf "$slow"
+wine reg delete "$slow_key" /f >/dev/null 2>&1 </dev/null || true
 
 echo "drills: $failures failed"
 exit $((failures > 0))
