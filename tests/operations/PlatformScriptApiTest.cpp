@@ -6,6 +6,7 @@
 
 #include "ChildTestRun.h"
 #include "ScriptRun.h"
+#include "TestConfig.h"
 
 #include <shlobj.h>
 
@@ -166,6 +167,34 @@ TEST(PlatformScriptApiTest, Processes)
     EXPECT_EQ(L"false", script.Prop("Missing"));
     EXPECT_EQ("taken held", ReadFileBytes(reports.File(L"quiet-lock")));
     EXPECT_TRUE(PathExists(reports.File(L"late-done")));
+    std::string output;
+    EXPECT_EQ(1, RunProgram(L"\"" + FixturePath("integrations/ChildProgram.exe") + L"\" probe", &output))
+        << "the lock is not held again";
+}
+
+// A real uninstaller as the child: the call returns true once the child's
+// quiet chain has removed the second product, holding the lock again. The
+// child runs from a copy outside the temp folder, where it refuses to start.
+TEST(PlatformScriptApiTest, RunSubInstallRunsARealUninstaller)
+{
+    const std::wstring built = HostPath(OSTREL_TEST_SUBPRODUCT_UNINSTALLER_EXE);
+    const std::wstring builtFolder = built.substr(0, built.rfind(L'\\'));
+    const std::wstring folder = FixturePath("integrations");
+    for (const wchar_t* file : {L"SubProductUninstaller.exe", L"BsSndRpt.exe", L"BugSplat.dll",
+                                L"BugSplatRC.dll", L"DBGHELP.dll"}) {
+        ASSERT_TRUE(CopyFileW((builtFolder + L"\\" + file).c_str(), (folder + L"\\" + file).c_str(),
+                              FALSE));
+    }
+    TestRegistryKey product(L"SubProduct");
+    const wchar_t installed[] = L"yes";
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, product.Subkey().c_str(), L"Installed",
+                                             REG_SZ, installed, sizeof(installed)));
+    ScriptRun script("props.Result = " +
+                     BoolText("util.RunSubInstall(" + LuaWide(folder + L"\\SubProductUninstaller.exe") + ")"));
+    script.Package().Execute();
+    EXPECT_EQ(L"true", script.Prop("Result"));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegGetValueW(HKEY_CURRENT_USER, product.Subkey().c_str(), L"Installed",
+                                                 RRF_RT_ANY, nullptr, nullptr, nullptr));
     std::string output;
     EXPECT_EQ(1, RunProgram(L"\"" + FixturePath("integrations/ChildProgram.exe") + L"\" probe", &output))
         << "the lock is not held again";

@@ -106,7 +106,8 @@ bool InstallLockIsHeldElsewhere()
 }
 
 // While one quiet uninstall holds the install lock, a second one ends at once
-// with the exception line of 10367 and exit code 2.
+// with the exception line of 10367 and exit code 2; the first one ends as
+// if it had been alone.
 TEST(QuietModeTest, SecondUninstallFindsTheLockHeld)
 {
     STARTUPINFOW startup = {};
@@ -123,6 +124,8 @@ TEST(QuietModeTest, SecondUninstallFindsTheLockHeld)
     const ProcessRunResult viewed = RunQuietCopy("success", true);
     const ProcessRunResult direct = RunQuietCopy("success", false);
     WaitForSingleObject(holder.hProcess, INFINITE);
+    DWORD holderExitCode = STILL_ACTIVE;
+    GetExitCodeProcess(holder.hProcess, &holderExitCode);
     CloseHandle(holder.hProcess);
     CloseHandle(holder.hThread);
 
@@ -133,6 +136,7 @@ TEST(QuietModeTest, SecondUninstallFindsTheLockHeld)
               Lines(viewed.output));
     EXPECT_EQ(2u, viewed.exitCode);
     EXPECT_EQ(2u, direct.exitCode);
+    EXPECT_EQ(0u, holderExitCode);
 }
 
 }  // namespace

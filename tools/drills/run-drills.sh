@@ -1,0 +1,197 @@
+#!/usr/bin/env bash
+# Reliability drills of the uninstaller on the sample game Vekt, installed into
+# the build's prefix by the script host and removed quietly through
+# OstrelDebugView. Each drill prints its result and its figures (times,
+# counts). They compare the whole prefix, so run them while nothing else uses
+# it (not beside the test suite).
+#   tools/drills/run-drills.sh        (OSTREL_BUILD_DIR chooses the build tree)
+# Drills: the game running; a file held open and a read-only file; the quiet
+# copy of a slow product's uninstaller killed halfway, then a second run that
+# leaves zero trace.
+set -euo pipefail
+. "$(dirname "$0")/../../scripts/common.sh"
+if [ -z "${OSTREL_DRILLS_IN_SESSION:-}" ]; then
+  exec env OSTREL_DRILLS_IN_SESSION=1 "$root/scripts/wine-session.sh" "$0" "$@"
+fi
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winedbg.exe=d;winemenubuilder.exe=d"
+
+work=$(mktemp -d "$build/drills.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+snapshot() { "$OSTREL_PYTHON" "$root/samples/Vekt/snapshot.py" "$@"; }
+now() { date +%s.%N; }
+seconds_since() { echo "$(now) $1" | awk '{ printf "%.2f", $1 - $2 }'; }
+lines() { tr -d '\r' <"$1"; }
+game_windows='C:\Program Files\Brondel\Vekt'
+game=$(winepath -u "$game_windows" 2>/dev/null)
+uninstaller="$game_windows\\OstrelUninstaller.exe"
+debug_view=$build/tools/OstrelDebugView/OstrelDebugView.exe
+failures=0
+
+result() {  # <drill> <ok|FAILED> <figures>
+  printf '%-26s %-7s %s\n' "$1" "$2" "$3"
+  [ "$2" = ok ] || failures=$((failures + 1))
+}
+game_files() { if [ -d "$game" ]; then find "$game" -type f | wc -l; else echo 0; fi; }
+
+install_vekt() {
+  local started
+  started=$(now)
+  wine "$build/tools/ScriptHost/OstrelScriptHost.exe" "$(winepath -w "$build/samples/Vekt/install")" \
+    --script Install.lua --table Uninstaller.ucs </dev/null >"$work/install.log" 2>&1 || {
+    lines "$work/install.log"; echo "drills: the install of Vekt failed"; exit 1; }
+  install_seconds=$(seconds_since "$started")
+}
+
+# Runs the installed uninstaller quietly; sets code and uninstall_seconds.
+uninstall_quietly() {  # <lines file>
+  local started
+  started=$(now)
+  code=0
+  timeout 300 wine "$debug_view" "$uninstaller" quiet </dev/null >"$1" 2>&1 || code=$?
+  uninstall_seconds=$(seconds_since "$started")
+}
+
+# A restart ends the session's services; the next process that opens a window
+# or uses COM would start them again, and they would join its process family,
+# which OstrelDebugView waits for.
+desktop_running() {
+  local pid
+  for pid in $(pgrep -f 'explorer.exe /desktop'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
+restart() {
+  wineboot -r >/dev/null 2>&1 </dev/null
+  for _ in $(seq 50); do
+    wine cmd /c exit >/dev/null 2>&1 </dev/null
+    wine rundll32.exe ole32.dll,OleUninitialize >/dev/null 2>&1 </dev/null
+    if desktop_running; then return; fi
+    sleep 0.2
+  done
+  echo "drills: the prefix's desktop did not start again after the restart" >&2
+}
+
+# Deletions that earlier runs left pending would otherwise happen between the
+# snapshots.
+restart
+if [ -d "$game" ]; then echo "drills: Vekt is installed already ($game); remove it first"; exit 1; fi
+snapshot take "$work/clean.json"
+printf '%-26s %-7s %s\n' drill result figures
+
+# The game running: preparation stops with the failure line, nothing goes.
+# The quiet lines carry no text of the script's failure, so the drill shows
+# whether the script's message (id 1000001001) reached the channel at all.
+install_vekt
+installed_files=$(game_files)
+running_text=$(iconv -f utf-16 -t utf-8 "$root/uninstall_package/Uninstaller.ucs" | tr -d '\r' |
+  awk -F '\t' '$1 == "1000001001" { print $2 }')
+wine "$game/Vekt.exe" --run-ms 8000 </dev/null >/dev/null 2>&1 &
+game_pid=$!
+sleep 1
+uninstall_quietly "$work/running.lines"
+wait "$game_pid" || true
+left=$(game_files)
+message="script's message not in the quiet lines"
+if lines "$work/running.lines" | grep -qF "$running_text"; then message="script's message shown"; fi
+if [ "$code" = 1 ] && [ "$(lines "$work/running.lines" | tail -n 1)" = $'ERROR\tAn error occurred during uninstall' ] &&
+   [ "$left" = "$installed_files" ] &&
+   wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\{5E1C2D7A-3B94-4F0E-9A61-7C2B8D40E913}' \
+     >/dev/null 2>&1 </dev/null; then
+  result "game running" ok "exit code 1 after ${uninstall_seconds} s, $left of $installed_files files kept, $message (install ${install_seconds} s)"
+else
+  result "game running" FAILED "exit code $code, $left of $installed_files files kept"; lines "$work/running.lines"
+fi
+
+# A file held open without delete sharing is a problem, everything else goes;
+# a read-only file goes too.
+mapfile -t payload < <(find "$game" -mindepth 2 -type f -name '*.*' | sort | head -n 2)
+held=${payload[0]} read_only=${payload[1]}
+wine "$build/tools/drills/HoldFile.exe" "$(winepath -w "$held")" 60000 </dev/null >"$work/hold.out" 2>&1 &
+holder_pid=$!
+until grep -q held "$work/hold.out" 2>/dev/null; do sleep 0.1; done
+wine attrib +r "$(winepath -w "$read_only")" </dev/null >/dev/null 2>&1
+uninstall_quietly "$work/held.lines"
+wine taskkill /f /im HoldFile.exe </dev/null >/dev/null 2>&1 || true
+wait "$holder_pid" || true
+problems=$(lines "$work/held.lines" | grep -c '^PROBLEM' || true)
+left=$(game_files)
+if [ "$code" = 0 ] && [ "$problems" = 1 ] && lines "$work/held.lines" | grep '^PROBLEM' | grep -qF "$(basename "$held")" &&
+   [ "$left" = 1 ] && [ -f "$held" ] && [ ! -e "$read_only" ]; then
+  result "file held open, read-only" ok "exit code 0 after ${uninstall_seconds} s, 1 PROBLEM line, 1 of $installed_files files left (the held one), read-only file removed"
+else
+  result "file held open, read-only" FAILED "exit code $code, $problems PROBLEM lines, $left files left"
+  lines "$work/held.lines" | grep -v '^PROGRESS' || true
+fi
+rm -rf "$game"
+
+# The quiet copy ended halfway (TerminateProcess): only the product was
+# touched; a second run removes the rest, and after a restart nothing is left.
+# Vekt goes too fast to be stopped halfway, so this drill uses a product whose
+# uninstall pauses after every file (tools/drills/slow-product).
+slow_windows='C:\Program Files\OstrelSlowProduct'
+slow=$(winepath -u "$slow_windows" 2>/dev/null)
+slow_key='HKCU\Software\OstrelSlowProduct'
+slow_files() { find "$slow" -type f 2>/dev/null | wc -l; }
+mkdir -p "$slow"
+for i in $(seq -w 1 40); do head -c 2048 /dev/urandom >"$slow/$i.dat"; done
+for file in SlowUninstaller.exe BsSndRpt.exe BugSplat.dll BugSplatRC.dll DBGHELP.dll; do
+  cp "$build/uninstaller/$file" "$slow/"
+done
+wine reg add "$slow_key" /v Path /d "$slow_windows" /f >/dev/null 2>&1 </dev/null
+installed_files=$(slow_files)
+snapshot take "$work/installed.json"
+started=$(now)
+timeout 300 wine "$debug_view" "$slow_windows\\SlowUninstaller.exe" quiet </dev/null >"$work/killed.lines" 2>&1 &
+view_pid=$!
+until [ "$(slow_files)" -le $((installed_files * 2 / 3)) ] || ! kill -0 "$view_pid" 2>/dev/null; do sleep 0.05; done
+wine taskkill /f /im SlowUninstaller.exe </dev/null >/dev/null 2>&1 || true
+killed_after=$(seconds_since "$started")
+wait "$view_pid" || true
+left_after_kill=$(slow_files)
+snapshot take "$work/killed.json"
+"$OSTREL_PYTHON" - "$root/samples/Vekt" "$work" >"$work/outside.txt" <<'PY' || true
+# Items that the killed run added or removed outside the product: neither in
+# the clean prefix nor among what the install added; temp folders aside.
+import re, sys
+sys.path.insert(0, sys.argv[1])
+import snapshot
+work = sys.argv[2]
+clean, installed, killed = (snapshot.items(snapshot.load(f"{work}/{name}.json"))
+                            for name in ("clean", "installed", "killed"))
+temp = re.compile(r"^C:\\users\\[^\\]+\\(AppData\\Local\\)?Temp\\|^C:\\windows\\temp\\", re.I)
+added = {item for item in killed - clean - installed if not temp.search(item[1])}
+removed = clean - killed
+for kind, path in sorted(added):
+    print("added:", kind, path)
+for kind, path in sorted(removed):
+    print("removed:", kind, path)
+print("temp items:", sum(1 for item in killed - installed if temp.search(item[1])))
+PY
+outside=$(grep -c -v '^temp items' "$work/outside.txt" || true)
+temp_items=$(sed -n 's/^temp items: //p' "$work/outside.txt")
+started=$(now)
+code=0
+timeout 300 wine "$debug_view" "$slow_windows\\SlowUninstaller.exe" quiet </dev/null >"$work/second.lines" 2>&1 || code=$?
+uninstall_seconds=$(seconds_since "$started")
+restart
+snapshot take "$work/after.json"
+if snapshot compare "$work/clean.json" "$work/after.json" \
+     --expect '^C:\\users\\[^\\]+\\Documents\\My Games(\\|$)' >"$work/compare.txt" 2>&1; then
+  trace=0
+else
+  trace=$(grep -c UNEXPECTED "$work/compare.txt" || true)
+fi
+if [ "$left_after_kill" -gt 0 ] && [ "$left_after_kill" -lt "$installed_files" ] && [ "$outside" = 0 ] &&
+   [ "$code" = 0 ] && lines "$work/second.lines" | tail -n 1 | grep -qx SUCCESS && [ "$trace" = 0 ]; then
+  result "killed mid-run" ok "killed ${killed_after} s after start with $left_after_kill of $installed_files files left, 0 items touched outside the product ($temp_items in temp); second run SUCCESS in ${uninstall_seconds} s, zero trace after restart"
+else
+  result "killed mid-run" FAILED "killed ${killed_after} s after start with $left_after_kill of $installed_files files left, $outside items touched outside ($temp_items in temp), second run exit code $code, $trace kinds of trace after restart"
+  grep -v '^temp items' "$work/outside.txt" || true; cat "$work/compare.txt"
+  lines "$work/second.lines" | grep -v '^PROGRESS' || true
+fi
+rm -rf "$slow"
+wine reg delete "$slow_key" /f >/dev/null 2>&1 </dev/null || true
+
+echo "drills: $failures failed"
+exit $((failures > 0))
