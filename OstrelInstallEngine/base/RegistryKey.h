@@ -38,11 +38,10 @@ public:
         m_key = nullptr;
         return key;
     }
-    void Close()
+    // The system's answer to the close; ERROR_SUCCESS when nothing was open.
+    LONG Close()
     {
-        if (m_key != nullptr) {
-            RegCloseKey(Release());
-        }
+        return m_key != nullptr ? RegCloseKey(Release()) : ERROR_SUCCESS;
     }
 
 private:

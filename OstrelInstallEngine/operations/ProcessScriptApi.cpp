@@ -241,8 +241,9 @@ UniqueHandle StartQuietChild(const std::wstring& path)
         ThrowProgramFailure(path, L"Error executing \"%s\"", 10177, L"CreateProcessW",
                             GetLastError());
     }
-    CloseHandle(started.hProcess);
-    CloseHandle(started.hThread);
+    // The chain is followed through the pipe, not through these handles.
+    const UniqueHandle process(started.hProcess);
+    const UniqueHandle thread(started.hThread);
     return std::move(output.readEnd);
 }
 

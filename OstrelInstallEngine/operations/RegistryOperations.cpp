@@ -140,7 +140,7 @@ void RegistryOperations::RemoveRegValue(const std::wstring& keyPath, const std::
                            keyPath, valueName);
     }
     m_package.AddRollbackTask(std::move(restore));
-    result = RegCloseKey(key.Release());
+    result = key.Close();
     OSTREL_CHECK_ERROR(result == S_OK, 10181, result);
 }
 

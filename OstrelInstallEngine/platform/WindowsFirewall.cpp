@@ -49,13 +49,6 @@ HRESULT InitializeFirewallProfile(INetFwProfile** fwProfile)
     return S_OK;
 }
 
-void ReleaseFirewallProfile(INetFwProfile* fwProfile)
-{
-    if (fwProfile != nullptr) {
-        fwProfile->Release();
-    }
-}
-
 HRESULT IsAppAuthorized(INetFwProfile* fwProfile, const wchar_t* fwProcessImageFileName,
                         BOOL* fwAppEnabled)
 {

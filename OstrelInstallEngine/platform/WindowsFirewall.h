@@ -9,11 +9,9 @@
 
 namespace OstrelInstallEngine {
 
-// The current profile, owned by the caller (ReleaseFirewallProfile). No
+// The current profile, owned by the caller (hold it in a ComPtr). No
 // firewall manager is a Win32Exception (10105).
 HRESULT InitializeFirewallProfile(INetFwProfile** fwProfile);
-// Null allowed.
-void ReleaseFirewallProfile(INetFwProfile* fwProfile);
 
 // TRUE when the program is listed and enabled; a program that is not listed
 // is no failure.

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "base/UniqueHandle.h"
+
 namespace {
 
 const int kProgressBar = 1003;
@@ -145,11 +147,11 @@ int RunOnDesktop(const std::string& desktop)
                         &startup, &process)) {
         return 2;
     }
+    const OstrelInstallEngine::UniqueHandle child(process.hProcess);
+    const OstrelInstallEngine::UniqueHandle thread(process.hThread);
     DWORD exitCode = 2;
-    WaitForSingleObject(process.hProcess, INFINITE);
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    WaitForSingleObject(child.Get(), INFINITE);
+    GetExitCodeProcess(child.Get(), &exitCode);
     return static_cast<int>(exitCode);
 }
 

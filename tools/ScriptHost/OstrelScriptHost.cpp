@@ -27,6 +27,7 @@
 #include "base/Localizer.h"
 #include "base/Util.h"
 #include "base/ResourceExtractor.h"
+#include "base/UniqueHandle.h"
 #include "streams/ZipFilePackage.h"
 
 namespace {
@@ -168,10 +169,9 @@ std::unique_ptr<FilePackage, void (*)(FilePackage*)> OpenSourcePackage(const std
 
 void SignalEvent(const std::wstring& name)
 {
-    HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str());
-    if (event != nullptr) {
-        SetEvent(event);
-        CloseHandle(event);
+    const UniqueHandle event(OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str()));
+    if (event.IsValid()) {
+        SetEvent(event.Get());
     }
 }
 

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/UniqueHandle.h"
+
 namespace {
 
 using MiniDumpWriteDumpFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE,
@@ -44,25 +46,20 @@ std::string DumpPath()
 
 bool WriteDump(const std::string& path, EXCEPTION_POINTERS* exception)
 {
-    HMODULE dbgHelp = LoadSystemDbgHelp();
-    if (dbgHelp == nullptr) {
+    const OstrelInstallEngine::UniqueModule dbgHelp(LoadSystemDbgHelp());
+    if (!dbgHelp.IsValid()) {
         return false;
     }
     auto writeDump = reinterpret_cast<MiniDumpWriteDumpFunction>(
-        reinterpret_cast<void*>(GetProcAddress(dbgHelp, "MiniDumpWriteDump")));
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    bool written = false;
-    if (writeDump != nullptr && file != INVALID_HANDLE_VALUE) {
-        MINIDUMP_EXCEPTION_INFORMATION information = {GetCurrentThreadId(), exception, FALSE};
-        written = writeDump(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpNormal,
-                            &information, nullptr, nullptr) != FALSE;
+        reinterpret_cast<void*>(GetProcAddress(dbgHelp.Get(), "MiniDumpWriteDump")));
+    const OstrelInstallEngine::UniqueFileHandle file(CreateFileA(
+        path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (writeDump == nullptr || !file.IsValid()) {
+        return false;
     }
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-    }
-    FreeLibrary(dbgHelp);
-    return written;
+    MINIDUMP_EXCEPTION_INFORMATION information = {GetCurrentThreadId(), exception, FALSE};
+    return writeDump(GetCurrentProcess(), GetCurrentProcessId(), file.Get(), MiniDumpNormal,
+                     &information, nullptr, nullptr) != FALSE;
 }
 
 // Runs on the faulting thread. Ending the process here keeps an unattended
