@@ -8,6 +8,7 @@
 
 #include "base/Exception.h"
 #include "base/LuaBindingError.h"
+#include "base/Util.h"
 #include "script/LuaWideString.h"
 #include "script/ScriptCall.h"
 
@@ -93,9 +94,7 @@ int GetTickCountSeconds(lua_State* state)
 
 std::string ProgramFolder()
 {
-    wchar_t path[MAX_PATH + 1];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH + 1);
-    std::wstring folder(path, length);
+    std::wstring folder = GetExecutableFilePath();
     folder.erase(folder.find_last_of(L'\\') + 1);
     const int size = WideCharToMultiByte(CP_ACP, 0, folder.c_str(), -1, nullptr, 0, nullptr,
                                          nullptr);

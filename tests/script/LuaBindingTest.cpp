@@ -182,17 +182,4 @@ TEST_F(LuaBindingTest, ResultsNumbersAndGlobals)
     }
 }
 
-// The module paths name the program's folder.
-TEST_F(LuaBindingTest, ModulePathsNameTheProgramFolder)
-{
-    const std::wstring path = Evaluate("L(package.path)");
-    const std::wstring cpath = Evaluate("L(package.cpath)");
-    wchar_t module[MAX_PATH];
-    GetModuleFileNameW(nullptr, module, MAX_PATH);
-    std::wstring folder(module);
-    folder.erase(folder.find_last_of(L'\\') + 1);
-    EXPECT_EQ(path.size() - (folder.size() + 14), path.rfind(L";" + folder + L"modules/?.lua"));
-    EXPECT_EQ(0u, cpath.find(folder + L"modules/?.dll;"));
-}
-
 }  // namespace
