@@ -66,6 +66,9 @@ HANDLE AsyncInstaller::Start()
     if (m_workerThread.IsValid()) {
         WaitForSingleObject(m_workerThread.Get(), INFINITE);
     }
+    // A cancel request belongs to the run it was made in; left standing, it
+    // would cancel this one at its first progress report.
+    m_cancelRequested = false;
     m_state = AIS_INSTALLING;
     m_package->SetProgressReporter(this);
     m_workerThread.Set(CreateThread(nullptr, 0, &WorkerThreadProc, this, 0, nullptr));
