@@ -9,13 +9,10 @@
 
 #include "EngineFailure.h"
 #include "StreamTestHelpers.h"
-#include "TestSupport.h"
-#include "streams/FileStream.h"
 #include "streams/TextStream.h"
 
 namespace {
 
-using OstrelInstallEngine::FileStream;
 using OstrelInstallEngine::Stream;
 using OstrelInstallEngine::TextStream;
 using OstrelTest::CatchEngineFailure;
@@ -184,28 +181,6 @@ TEST(TextStreamTest, SameLinesForEveryBufferSize)
         EXPECT_EQ(narrowLines, ReadLines(narrowLine + "\r\n" + narrowLine.substr(0, 40960),
                                          bufferMax))
             << bufferMax;
-    }
-}
-
-// A table that iconv wrote reads the same from a file with any refill size.
-TEST(TextStreamTest, IconvTableFromFile)
-{
-    const Lines expected = {L"// Texts of the localizer tests",
-                            L"7001\tFirst text",
-                            L"7002\tA\tB",
-                            L"",
-                            L"  \t  ",
-                            L"7003\tCaf\u00e9 cr\u00e8me",
-                            L"7004\tUnable to open \"%1FILE_NAME%\"",
-                            L"99999999999\tClamped",
-                            L"7005\tLast line without its line end"};
-    for (const char* name : {"strings/layer1.ucs", "strings/layer1.txt"}) {
-        for (uint32_t bufferMax : {1u, 3u, kFullBuffer}) {
-            auto file = std::make_unique<FileStream>();
-            file->Open(OstrelTest::FixturePath(name));
-            TextStream reader(std::move(file), bufferMax);
-            EXPECT_EQ(expected, ReadLines(reader)) << name << " " << bufferMax;
-        }
     }
 }
 
