@@ -6,7 +6,6 @@
 
 #include <map>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -49,41 +48,6 @@ void LoadBytes(const std::string& table)
 
 const std::string kSourceTable = OstrelTest::ReadFileBytes(
     OstrelTest::SourcePath("uninstaller/res/OstrelInstallEngine.en.txt"));
-
-// The source table, read independently: LF-ended lines of "id<TAB>text".
-std::map<int, std::wstring> ReadSourceTable()
-{
-    std::map<int, std::wstring> table;
-    std::istringstream lines(kSourceTable);
-    for (std::string line; std::getline(lines, line);) {
-        const size_t tab = line.find('\t');
-        if (!line.empty() && tab != std::string::npos) {
-            std::wstring& text = table[std::stoi(line.substr(0, tab))];
-            for (unsigned char c : line.substr(tab + 1)) {
-                text += c;
-            }
-        }
-    }
-    return table;
-}
-
-// The table Init read is the source table entry for entry (65 ids from 1000010001 to
-// 1000010065); an id no table defined is not an error.
-TEST(LocalizerBuiltInTableTest, MatchesSourceTable)
-{
-    const std::map<int, std::wstring> source = ReadSourceTable();
-    ASSERT_EQ(65u, source.size());
-    EXPECT_EQ(1000010001, source.begin()->first);
-    EXPECT_EQ(1000010065, source.rbegin()->first);
-    for (const auto& entry : source) {
-        EXPECT_EQ(entry.second, Text(entry.first)) << entry.first;
-    }
-    EXPECT_EQ(L"%1ERROR_MESSAGE% (%2ERROR_CODE%)", Text(1000010051));
-    for (int unknown : {1000010066, 1000010000, 42, -5}) {
-        EXPECT_EQ(L"BAD_STRING: " + std::to_wstring(unknown), Text(unknown));
-    }
-    EXPECT_EQ(L"BAD_STRING: 42", Localizer::Text(42, L"argument"));
-}
 
 // iconv's UTF-16LE and 8-bit tables load from files (comments and blank lines skipped, tabs
 // kept, no final line end needed), later tables override earlier ones, memory loads alike.
