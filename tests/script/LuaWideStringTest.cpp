@@ -95,13 +95,10 @@ const Case kErrors[] = {
     {"return L'\\195\\169\\226\\130'", "test:1: bad argument #1 to 'L' (invalid UTF-8 sequence at byte 3)"},
     {"return wstring.fromutf8('a\\255')", "test:1: bad argument #1 to 'fromutf8' (invalid UTF-8 sequence at byte 2)"},
     {"return L(5)", "test:1: bad argument #1 to 'L' (string expected, got number)"},
-    {"return L(nil)", "test:1: bad argument #1 to 'L' (string expected, got nil)"},
     {"return L()", "test:1: bad argument #1 to 'L' (string expected, got no value)"},
-    {"return L{}", "test:1: bad argument #1 to 'L' (string expected, got table)"},
     {"return L'a' .. 'b'", "test:1: attempt to concatenate a wide string with a narrow string"},
     {"return 'a' .. L'b'", "test:1: attempt to concatenate a narrow string with a wide string"},
     {"return L'a' .. nil", "test:1: attempt to concatenate a wide string with a nil value"},
-    {"return {} .. L'a'", "test:1: attempt to concatenate a table value with a wide string"},
     {"return wstring.sub('abc', 1)", "test:1: bad argument #1 to 'sub' (wide string expected, got string)"},
     {"return wstring.find(L'abc', 'b')", "test:1: bad argument #2 to 'find' (wide string expected, got string)"},
     {"return wstring.gsub(L'abc', L'b', 'x')", "test:1: bad argument #3 to 'gsub' (wide string/function/table expected)"},
@@ -110,7 +107,6 @@ const Case kErrors[] = {
     {"return wstring.toutf8('x')", "test:1: bad argument #1 to 'toutf8' (wide string expected, got string)"},
     {"return L'a' < 'b'", "test:1: attempt to compare userdata with string"},
     {"return wstring.char(65, 65536)", "test:1: bad argument #2 to 'char' (invalid value)"},
-    {"return wstring.char(-1)", "test:1: bad argument #1 to 'char' (invalid value)"},
     {"for x in wstring.gmatch(L'abc', L'(') do end", "test:1: unfinished capture"},
 };
 
@@ -132,19 +128,15 @@ const struct {
     std::wstring expected;
 } kUnits[] = {
     {"L'\xc3\xa9\xe2\x82\xac'", std::wstring(L"\u00e9\u20ac")},
-    {"L'\\195\\169\\226\\130\\172'", std::wstring(L"\u00e9\u20ac")},
     {"L'a\\0b'", std::wstring(L"a\0b", 3)},
     {"L''", std::wstring()},
     {"L'\\240\\159\\152\\128'", std::wstring(L"\xD83D\xDE00")},
-    {"wstring.upper(L'\\195\\169')", std::wstring(L"\u00c9")},
-    {"wstring.lower(L'\\195\\137')", std::wstring(L"\u00e9")},
     {"L'caf\xc3\xa9 \xc3\xbf \xcf\x89 \xd0\xb6 stra\xc3\x9f" "e 1':upper()", std::wstring(L"CAF\u00c9 \u0178 \u03a9 \u0416 STRA\u00dfE 1")},
     {"L'CAF\xc3\x89 \xc5\xb8 \xce\xa9 \xd0\x96 1':lower()", std::wstring(L"caf\u00e9 \u00ff \u03c9 \u0436 1")},
     {"wstring.upper(L'\xe2\x82\xac\\240\\159\\152\\128')", std::wstring(L"\u20ac\xD83D\xDE00")},
     {"L'a' .. L'b'", std::wstring(L"ab")},
     {"L'n' .. 1.5 .. L' ' .. 3 .. L'x'", std::wstring(L"n1.5 3x")},
     {"L'' .. 2^53", std::wstring(L"9.007199254741e+15")},
-    {"L'\\195\\169' .. L'\\226\\130\\172'", std::wstring(L"\u00e9\u20ac")},
     {"wstring.char(0xE9, 0x20AC, 0xFFFF)", std::wstring(L"\u00e9\u20ac\xFFFF")},
     {"wstring.format(L'%s: %d \\226\\130\\172', L'Prix', 5)", std::wstring(L"Prix: 5 \u20ac")},
     {"wstring.format(L'[%c]', 0x20AC)", std::wstring(L"[\u20ac]")},
@@ -171,7 +163,6 @@ TEST(LuaWideStringTest, ExpressionsYieldTheirCodeUnits)
 const Case kTexts[] = {
     {"return wstring.byte(L'\\195\\169', 1) .. ' ' .. wstring.byte(L'\xe2\x82\xac')", "233 8364"},
     {"return #L'\xc3\xa9\xe2\x82\xac'", "2"},
-    {"return wstring.len(L'\xc3\xa9\xe2\x82\xac')", "2"},
     {"return L'\xc3\xa9' == L'\\195\\169' and wstring.fromutf8('\xc3\xa9') == L'\xc3\xa9'", "true"},
     {"return #L'\\240\\159\\152\\128'", "2"},
     {"return table.concat({wstring.byte(L'\\240\\159\\152\\128', 1, -1)}, ' ')", "55357 56832"},
@@ -203,10 +194,8 @@ const Case kTexts[] = {
     {"return tostring(L'a' == 'a') .. ' ' .. tostring(rawequal(L'a', 'a'))", "false false"},
     {"return type(L'a')", "userdata"},
     {"return L'b' <= L'a'", "false"},
-    {"return #L'abc' .. ' ' .. #L''", "3 0"},
     {"local w = L'abc' return tostring(w:sub(2)) .. ' ' .. tostring(w:upper()) .. ' ' .. w:len() .. ' ' .. tostring(w.nothing)", "bc ABC 3 nil"},
     {"return wstring.len(123) .. ' ' .. tostring(wstring.rep(5, 3))", "3 555"},
-    {"return wstring.byte(L'\\226\\130\\172')", "8364"},
     {"return tostring(L'a' < L'b') .. tostring(L'ab' > L'a') .. tostring(L'a' <= L'a') .. tostring(L'Z' < L'a') .. "
      "tostring(L'\\195\\169' > L'z')", "truetruetruetruetrue"},
     {"local ok, e = pcall(wstring.gsub, L'a', L'a', function() return wstring.find(L'a', L'%') end) "
