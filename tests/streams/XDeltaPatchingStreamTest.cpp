@@ -69,21 +69,15 @@ protected:
 // The patch failure of the engine (10104), naming the file.
 void ExpectPatchFailure(const std::function<void()>& action, const std::wstring& englishStart)
 {
-    try {
-        action();
-        ADD_FAILURE() << "the patch was accepted";
-    } catch (const Exception& error) {
-        EXPECT_NE(nullptr, dynamic_cast<const GenericException*>(&error));
-        EXPECT_EQ(L"10104", error.GetErrorCode());
-        const std::wstring message = error.GetEnglishMessage();
-        EXPECT_EQ(0u, message.find(englishStart)) << message;
-        const std::wstring tail = L" while patching \"C:\\Game\\data.pak\"";
-        EXPECT_EQ(tail, message.substr(message.size() - std::min(message.size(), tail.size())));
-        EXPECT_EQ(L"Bad patch or original file \"C:\\Game\\data.pak\"",
-                  error.GetLocalizedSummary());
-        EXPECT_EQ(Localizer::Text(1000010046, std::wstring(kFileName)),
-                  error.GetLocalizedMessage());
-    }
+    const auto error = OstrelTest::CatchEngineFailure(action);
+    ASSERT_NE(nullptr, dynamic_cast<const GenericException*>(error.get())) << "the patch was accepted";
+    EXPECT_EQ(L"10104", error->GetErrorCode());
+    const std::wstring message = error->GetEnglishMessage();
+    EXPECT_EQ(0u, message.find(englishStart)) << message;
+    const std::wstring tail = L" while patching \"C:\\Game\\data.pak\"";
+    EXPECT_EQ(tail, message.substr(message.size() - std::min(message.size(), tail.size())));
+    EXPECT_EQ(L"Bad patch or original file \"C:\\Game\\data.pak\"", error->GetLocalizedSummary());
+    EXPECT_EQ(Localizer::Text(1000010046, std::wstring(kFileName)), error->GetLocalizedMessage());
 }
 
 // Every delta the CLI makes decodes to exactly the target, which is many
