@@ -158,6 +158,11 @@ TEST(ResourceExtractorTest, BuiltInTableBytes)
         EXPECT_TRUE(stream->AtEof());
         EXPECT_EQ(withCrLf, bytes);
     }
+    // Init read that table: it reaches from 1000010001 to 1000010065 and no further.
+    EXPECT_EQ(L"BAD_STRING: 1000010000", Text(1000010000));
+    EXPECT_EQ(L"Another install or uninstall is in progress.", Text(1000010064));
+    EXPECT_EQ(0u, Text(1000010065).find(L"Another install or uninstall is in progress. Please"));
+    EXPECT_EQ(L"BAD_STRING: 1000010066", Text(1000010066));
 }
 
 // A missing resource fails with FindResourceW's error, searched in the module given; the
