@@ -198,29 +198,6 @@ end)lua");
     EXPECT_FALSE(script.Package().IsOpen());
 }
 
-// util.RecordError collects problems and Execute succeeds; suppression drops
-// them, and one End cancels many Starts; Close forgets them.
-TEST(InstallerPackageTest, RecordErrorCollectsProblemsUnlessSuppressed)
-{
-    ScriptPackage script(R"lua(
-function Execute()
-    util.RecordError(L"first message", L"first summary", L"first", 10601)
-    uninstall.StartSuppressWarnings()
-    uninstall.StartSuppressWarnings()
-    util.RecordError(L"m", L"dropped", L"e", 1)
-    uninstall.EndSuppressWarnings()
-    util.RecordError(L"second message", L"second summary", L"second", 10602)
-end)lua");
-    script.Package().Execute();
-    auto errors = script.Package().GetErrors();
-    ASSERT_EQ(2u, errors.size());
-    EXPECT_EQ(L"10601", errors[0]->GetErrorCode());
-    EXPECT_EQ(L"first summary (10601)", errors[0]->GetDisplaySummary());
-    EXPECT_EQ(L"second summary (10602)", errors[1]->GetDisplaySummary());
-    script.Package().Close();
-    EXPECT_EQ(0u, script.Package().GetErrors().size());
-}
-
 // Props hold the system folders and flags, and what the front end sets.
 TEST(InstallerPackageTest, PropsReachTheScript)
 {
