@@ -109,16 +109,6 @@ TEST(CheckTest, PassingCheck)
     EXPECT_EQ(1, evaluations);
 }
 
-// Reports name a source file by its base name without directory or extension.
-TEST(CheckTest, SourceFileName)
-{
-    using OstrelInstallEngine::SourceFileName;
-    EXPECT_STREQ("Util", SourceFileName("C:\\src\\OstrelInstallEngine\\Util.cpp"));
-    EXPECT_STREQ("ZipFile", SourceFileName("/work/main/OstrelInstallEngine/ZipFile.cpp"));
-    EXPECT_STREQ("Check", SourceFileName("Check.h"));
-    EXPECT_STREQ("NoExtension", SourceFileName("dir/NoExtension"));
-}
-
 // Without a cause the reports are the English message and the one code;
 // what() drops the characters at or above 128.
 TEST(ExceptionReportTest, SingleException)
@@ -151,14 +141,11 @@ TEST(ExceptionReportTest, Chains)
     EXPECT_EQ(L"Middle", chain->GetCause()->GetEnglishMessage());
 }
 
-// Display texts come from the English table (1000010051, 1000010001, 1000010052); internal
-// checks and Lua errors use its internal-check texts.
+// Display texts come from the English table (1000010051, 1000010001, 1000010052; a plain
+// exception's show in SingleException); internal checks and Lua errors use its
+// internal-check texts.
 TEST(ExceptionReportTest, DisplayTexts)
 {
-    GenericException e(L"The disk is full.", L"Write failed", L"english", 10077);
-    EXPECT_EQ(L"The disk is full. (Error code 10077)", e.GetDisplayMessage());
-    EXPECT_EQ(L"Write failed (10077)", e.GetDisplaySummary());
-
     SanityCheckException check(L"Assertion failed (X:1): false", 10001);
     EXPECT_EQ(std::wstring(kInternalCheckMessage) + L" (Error code 10001)",
               check.GetDisplayMessage());
@@ -174,21 +161,13 @@ TEST(ExceptionReportTest, DisplayTexts)
                   lua.GetErrorCode() + L"|" + lua.GetEnglishMessage());
 }
 
-// A system error is shown as eight hexadecimal digits, a zip library result
-// in signed decimal, each with its own error line.
+// A system error is shown as eight hexadecimal digits, HRESULTs too (the texts of a Win32
+// failure show in the stream tests); a zip library result in signed decimal.
 TEST(Win32ExceptionTest, CodeTexts)
 {
-    Win32Exception e(L"loc", L"sum", L"Error deleting file \"a\"", 10034, L"DeleteFile",
-                     ERROR_ACCESS_DENIED);
-    EXPECT_EQ(L"10034:00000005", e.GetErrorCode());
-    EXPECT_EQ(L"Error deleting file \"a\" (DeleteFile returned 00000005: " +
-                  GetWin32ErrorTextEnglish(ERROR_ACCESS_DENIED) + L")",
-              e.GetEnglishMessage());
-    EXPECT_EQ(L"sum (10034:00000005)", e.GetDisplaySummary());
     EXPECT_EQ(L"10381:80004005",
               Win32Exception(L"l", L"s", L"e", 10381, L"CoCreateInstance", 0x80004005)
                   .GetErrorCode());
-
     MiniZipException zip(L"The archive is damaged.", L"Unable to expand archive",
                          L"Error reading", 10345, L"unzReadCurrentFile", -3);
     EXPECT_EQ(L"10345:-3", zip.GetErrorCode());
@@ -204,6 +183,7 @@ TEST(SanityCheckExceptionTest, WrapsCause)
 {
     auto cause = std::make_unique<LuaException>(LuaBindingError("uninstall.lua:3: boom"), 10188);
     SanityCheckException wrapper(std::move(cause));
+    EXPECT_EQ(L"10188", wrapper.GetErrorCode());
     EXPECT_EQ(L"10188", wrapper.GetErrorCodes());
     EXPECT_EQ(kInternalCheckMessage, wrapper.GetLocalizedMessage());
     EXPECT_EQ(L"Internal check failed", wrapper.GetLocalizedSummary());
@@ -211,11 +191,6 @@ TEST(SanityCheckExceptionTest, WrapsCause)
     EXPECT_EQ(L"Unexpected exception Lua exception: uninstall.lua:3: boom (10188)\n"
               L"  -> from Lua exception: uninstall.lua:3: boom (10188)\n",
               wrapper.GetReport());
-
-    SanityCheckException ofWin32(std::make_unique<Win32Exception>(
-        L"loc", L"sum", L"Error opening file", 10008, L"CreateFile", ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(L"10008:00000002", ofWin32.GetErrorCode());
-    EXPECT_EQ(L"10008:00000002", ofWin32.GetErrorCodes());
 }
 
 // Clone keeps the dynamic type and every text, deep-copies the cause, and
@@ -246,8 +221,8 @@ TEST(ExceptionCopyTest, CloneKeepsTypeAndTexts)
     }
 }
 
-// An exception thrown by value, or copied, owns a deep copy of the cause,
-// which survives the destruction of the original.
+// An exception thrown by value owns a deep copy of the cause, which survives the
+// destruction of the original.
 TEST(ExceptionCopyTest, CopiesOwnTheirCause)
 {
     bool caught = false;
@@ -262,11 +237,6 @@ TEST(ExceptionCopyTest, CopiesOwnTheirCause)
         EXPECT_NE(nullptr, dynamic_cast<const Win32Exception*>(&e));
     }
     EXPECT_TRUE(caught);
-
-    auto source = std::make_unique<GenericException>(L"l", L"s", L"outer", 1, Generic(L"in", 2));
-    GenericException copy(*source);
-    source.reset();
-    EXPECT_EQ(L"outer (1 / 2)\n  -> from in (2)\n", copy.GetReport());
 }
 
 // Rethrow throws a wrapper with the original's texts, caught like any engine exception; its
@@ -293,12 +263,6 @@ TEST(RethrowWrapperExceptionTest, RethrowAndClone)
     } catch (const RethrowWrapperException& wrapper) {
         EXPECT_EQ(nullptr, dynamic_cast<const RethrowWrapperException*>(&wrapper.GetWrapped()));
     }
-
-    auto stored = Generic(L"stored", 10094);
-    auto failure = CatchEngineFailure([&] { stored->Rethrow(); });
-    ASSERT_NE(nullptr, failure);
-    EXPECT_EQ(typeid(GenericException), typeid(*failure));
-    EXPECT_EQ(L"stored (10094)\n", failure->GetReport());
 }
 
 }  // namespace

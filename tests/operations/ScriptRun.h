@@ -1,6 +1,6 @@
 // Helpers of the operation tests: an Execute body run in a package of its own
 // (COM initialised, as on the installer's worker), and snapshots of a folder
-// tree and a registry tree to compare before and after a run.
+// tree to compare before and after a run.
 #pragma once
 
 #include <windows.h>
@@ -13,9 +13,9 @@
 
 #include "EngineFailure.h"
 #include "HostTestSupport.h"
+#include "RegistryTestSupport.h"
 #include "TestSupport.h"
 #include "base/ComInitializer.h"
-#include "base/RegistryKey.h"
 
 namespace OstrelTest {
 
@@ -86,71 +86,6 @@ using FileTree = std::map<std::wstring, ScriptRun::Entry>;
 inline void PrintTo(const ScriptRun::Entry& e, std::ostream* out)
 {
     *out << "attributes " << e.attributes << ", " << e.content.size() << " bytes";
-}
-
-// Every value (type and data) of every key, by the key's path below the top ("").
-struct RegistryValue {
-    DWORD type;
-    std::string data;
-    bool operator==(const RegistryValue& o) const { return type == o.type && data == o.data; }
-};
-using RegistryTree = std::map<std::wstring, std::map<std::wstring, RegistryValue>>;
-
-inline void PrintTo(const RegistryValue& v, std::ostream* out)
-{
-    *out << "type " << v.type << ", " << v.data.size() << " bytes";
-}
-
-inline void TakeRegistryTree(HKEY parent, const std::wstring& subkey, const std::wstring& path,
-                             RegistryTree* tree)
-{
-    OstrelInstallEngine::RegistryKey key;
-    if (RegOpenKeyExW(parent, subkey.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
-        return;
-    }
-    auto& values = (*tree)[path];
-    std::vector<wchar_t> name(16384);
-    std::vector<BYTE> data(65536);
-    DWORD nameLength = 16384, size = 65536, type = REG_NONE;
-    for (DWORD i = 0; RegEnumValueW(key.Get(), i, name.data(), &nameLength, nullptr, &type, data.data(),
-                                    &size) == ERROR_SUCCESS; ++i, nameLength = 16384, size = 65536) {
-        values[std::wstring(name.data(), nameLength)] = {type, std::string(reinterpret_cast<char*>(data.data()), size)};
-    }
-    for (DWORD i = 0; nameLength = 256, RegEnumKeyExW(key.Get(), i, name.data(), &nameLength, nullptr,
-                                                      nullptr, nullptr, nullptr) == ERROR_SUCCESS; ++i) {
-        const std::wstring child(name.data(), nameLength);
-        TakeRegistryTree(key.Get(), child, path.empty() ? child : path + L"\\" + child, tree);
-    }
-}
-
-inline RegistryTree TakeRegistryTree(HKEY root, const std::wstring& subkey)
-{
-    RegistryTree tree;
-    TakeRegistryTree(root, subkey, L"", &tree);
-    return tree;
-}
-
-inline RegistryValue StringValue(const std::wstring& text)
-{
-    return {REG_SZ, std::string(reinterpret_cast<const char*>(text.c_str()),
-                                (text.size() + 1) * sizeof(wchar_t))};
-}
-
-inline void WriteRegistryValue(HKEY root, const std::wstring& subkey, const std::wstring& name,
-                               const RegistryValue& value)
-{
-    OstrelInstallEngine::RegistryKey key;
-    RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(),
-                    nullptr);
-    RegSetValueExW(key.Get(), name.c_str(), 0, value.type,
-                   reinterpret_cast<const BYTE*>(value.data.data()),
-                   static_cast<DWORD>(value.data.size()));
-}
-
-inline bool KeyExists(HKEY root, const std::wstring& subkey)
-{
-    OstrelInstallEngine::RegistryKey key;
-    return RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
 }
 
 // A fixture file's bytes.

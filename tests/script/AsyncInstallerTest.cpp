@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <functional>
-
 #include "script/AsyncInstaller.h"
 #include "base/Exceptions.h"
 #include "EngineFailure.h"
@@ -18,6 +16,7 @@ namespace {
 
 using namespace OstrelInstallEngine;
 using OstrelTest::CatchEngineFailure;
+using OstrelTest::FailureCode;
 using OstrelTest::ScriptPackage;
 
 AsyncInstallerState WaitForEnd(AsyncInstaller& installer)
@@ -31,17 +30,11 @@ AsyncInstallerState WaitForEnd(AsyncInstaller& installer)
     }
 }
 
-std::wstring CodeOf(const std::function<void()>& action)
-{
-    auto error = CatchEngineFailure(action);
-    return error ? error->GetErrorCode() : L"<none>";
-}
-
 // A successful run ends finished with progress 1 and the last text; no
 // package is 10091, and a finished installer refuses another Start.
 TEST(AsyncInstallerTest, SuccessfulRunEndsFinishedWithProgressOne)
 {
-    EXPECT_EQ(L"10091", CodeOf([] { AsyncInstaller installer(nullptr); }));
+    EXPECT_EQ(L"10091", FailureCode([] { AsyncInstaller installer(nullptr); }));
     ScriptPackage script("function Prepare() end function Execute() progress.Report(1, 2, L'half') end");
     AsyncInstaller installer(&script.Package());
     EXPECT_EQ(AIS_READY_TO_INSTALL, installer.GetState());
@@ -55,7 +48,7 @@ TEST(AsyncInstallerTest, SuccessfulRunEndsFinishedWithProgressOne)
     EXPECT_EQ(1.0, progress);
     EXPECT_EQ(L"half", text);
     EXPECT_EQ(nullptr, installer.GetError());
-    EXPECT_EQ(L"10092", CodeOf([&] { installer.Start(); }));
+    EXPECT_EQ(L"10092", FailureCode([&] { installer.Start(); }));
 }
 
 // A failing Prepare stores its error and refuses Start (10092) and another
@@ -69,8 +62,8 @@ TEST(AsyncInstallerTest, FailingPrepareStoresTheErrorAndRefusesStart)
     EXPECT_EQ(AIS_ERROR, installer.GetState());
     ASSERT_NE(nullptr, dynamic_cast<const GenericException*>(installer.GetError()));
     EXPECT_EQ(L"10232", installer.GetError()->GetErrorCode());
-    EXPECT_EQ(L"10092", CodeOf([&] { installer.Start(); }));
-    EXPECT_EQ(L"10223", CodeOf([&] { installer.Prepare(); }));
+    EXPECT_EQ(L"10092", FailureCode([&] { installer.Start(); }));
+    EXPECT_EQ(L"10223", FailureCode([&] { installer.Prepare(); }));
 }
 
 // A failing Execute stores its error after the rollback.

@@ -12,7 +12,6 @@
 #include "HostTestSupport.h"
 #include "script/LuaBinding.h"
 #include "script/ScriptCall.h"
-#include "TestSupport.h"
 
 namespace {
 
@@ -149,13 +148,9 @@ TEST(InstallerPackageTest, OpenAndCloseFailures)
     EXPECT_FALSE(package.IsOpen());
 
     package.Open(&files, "uninstall.lua");
-    auto again = CatchEngineFailure([&] { package.Open(&files, "uninstall.lua"); });
-    ASSERT_NE(nullptr, again);
-    EXPECT_EQ(L"10384", again->GetErrorCode());
+    EXPECT_EQ(L"10384", OstrelTest::FailureCode([&] { package.Open(&files, "uninstall.lua"); }));
     package.Close();
-    auto closed = CatchEngineFailure([&] { package.Close(); });
-    ASSERT_NE(nullptr, closed);
-    EXPECT_EQ(L"10385", closed->GetErrorCode());
+    EXPECT_EQ(L"10385", OstrelTest::FailureCode([&] { package.Close(); }));
 }
 
 // Commit tasks run first to last and drop the rollback tasks; those queued by
@@ -203,29 +198,6 @@ end)lua");
     EXPECT_FALSE(script.Package().IsOpen());
 }
 
-// util.RecordError collects problems and Execute succeeds; suppression drops
-// them, and one End cancels many Starts; Close forgets them.
-TEST(InstallerPackageTest, RecordErrorCollectsProblemsUnlessSuppressed)
-{
-    ScriptPackage script(R"lua(
-function Execute()
-    util.RecordError(L"first message", L"first summary", L"first", 10601)
-    uninstall.StartSuppressWarnings()
-    uninstall.StartSuppressWarnings()
-    util.RecordError(L"m", L"dropped", L"e", 1)
-    uninstall.EndSuppressWarnings()
-    util.RecordError(L"second message", L"second summary", L"second", 10602)
-end)lua");
-    script.Package().Execute();
-    auto errors = script.Package().GetErrors();
-    ASSERT_EQ(2u, errors.size());
-    EXPECT_EQ(L"10601", errors[0]->GetErrorCode());
-    EXPECT_EQ(L"first summary (10601)", errors[0]->GetDisplaySummary());
-    EXPECT_EQ(L"second summary (10602)", errors[1]->GetDisplaySummary());
-    script.Package().Close();
-    EXPECT_EQ(0u, script.Package().GetErrors().size());
-}
-
 // Props hold the system folders and flags, and what the front end sets.
 TEST(InstallerPackageTest, PropsReachTheScript)
 {
@@ -261,43 +233,8 @@ TEST(InstallerPackageTest, PropAccessFailures)
         EXPECT_EQ(L"Lua exception: m_state && IsWString()", error->GetEnglishMessage());
     }
     ScriptPackage replaced("props = 42");
-    auto text = CatchEngineFailure([&] { replaced.Package().SetStringProp("X", L"y"); });
-    ASSERT_NE(nullptr, text);
-    EXPECT_EQ(L"10163", text->GetErrorCode());
-    auto flag = CatchEngineFailure([&] { replaced.Package().SetBoolProp("X", true); });
-    ASSERT_NE(nullptr, flag);
-    EXPECT_EQ(L"10159", flag->GetErrorCode());
-}
-
-// A transactional backup moves the file to the first free "BK_%08x" of its
-// folder; a failed run moves it back, a successful one deletes the backup; a
-// failed backup queues nothing.
-TEST(InstallerPackageTest, BackupFileTransactedFollowsTheRun)
-{
-    OstrelTest::TempFolder folder;
-    const std::wstring file = folder.File(L"game.dat");
-    for (bool fail : {true, false}) {
-        ScriptPackage script("function Execute() if props.Fail then util.FailWithError(L'm', L's', L'e', 10901) end end");
-        OstrelTest::WriteFileBytes(file, "original");
-        const std::wstring backup = script.Package().BackupFileTransacted(file);
-        EXPECT_EQ(folder.File(fail ? L"BK_00000000" : L"BK_00000001"), backup);
-        EXPECT_FALSE(OstrelTest::PathExists(file));
-        EXPECT_EQ("original", OstrelTest::ReadFileBytes(backup));
-        script.Package().SetBoolProp("Fail", fail);
-        auto error = CatchEngineFailure([&] { script.Package().Execute(); });
-        EXPECT_EQ(fail ? L"10901" : L"<none>", error ? error->GetErrorCode() : L"<none>");
-        EXPECT_EQ(fail ? "original" : "", OstrelTest::PathExists(file) ? OstrelTest::ReadFileBytes(file) : "");
-        EXPECT_FALSE(OstrelTest::PathExists(backup));
-        OstrelTest::WriteFileBytes(folder.File(L"BK_00000000"), "someone else's");
-    }
-    EXPECT_EQ("someone else's", OstrelTest::ReadFileBytes(folder.File(L"BK_00000000")));
-    OstrelTest::WriteFileBytes(file, "original");
-    ScriptPackage script("function Execute() end");
-    auto error = CatchEngineFailure([&] { script.Package().BackupFileTransacted(folder.File(L"missing.dat")); });
-    ASSERT_NE(nullptr, error);
-    EXPECT_EQ(L"10050:00000002", error->GetErrorCode());
-    script.Package().Execute();
-    EXPECT_EQ("original", OstrelTest::ReadFileBytes(file));
+    EXPECT_EQ(L"10163", OstrelTest::FailureCode([&] { replaced.Package().SetStringProp("X", L"y"); }));
+    EXPECT_EQ(L"10159", OstrelTest::FailureCode([&] { replaced.Package().SetBoolProp("X", true); }));
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 // range checks, and a cancel request taking effect after the report.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "base/Exceptions.h"
 #include "EngineFailure.h"
 #include "HostTestSupport.h"
@@ -92,10 +90,9 @@ TEST(ProgressTest, RangeAndBalanceChecks)
         EXPECT_NE(std::wstring::npos, error->GetEnglishMessage().find(c.condition)) << c.body;
     }
     ProgressStack stack;
-    const auto codeOf = [](const std::function<void()>& action) { return CatchEngineFailure(action)->GetErrorCode(); };
-    EXPECT_EQ(L"10076", codeOf([&] { stack.Fraction(); }));
-    EXPECT_EQ(L"10073", codeOf([&] { stack.Report(0, 1, L""); }));
-    EXPECT_EQ(L"10074", codeOf([&] { stack.StartStep(0, 1, 1, L""); }));
+    EXPECT_EQ(L"10076", OstrelTest::FailureCode([&] { stack.Fraction(); }));
+    EXPECT_EQ(L"10073", OstrelTest::FailureCode([&] { stack.Report(0, 1, L""); }));
+    EXPECT_EQ(L"10074", OstrelTest::FailureCode([&] { stack.StartStep(0, 1, 1, L""); }));
 }
 
 // A cancel request is honoured at the next progress call, after the report.

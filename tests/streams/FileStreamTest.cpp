@@ -121,9 +121,6 @@ TEST_F(FileStreamTest, OpenFailures)
                   L" (Error code 10008:00000002 (CreateFile returned 00000002: " +
                   GetWin32ErrorTextLocalized(ERROR_FILE_NOT_FOUND) + L"))",
               failure->GetDisplayMessage());
-    EXPECT_EQ(L"Unable to open file \"" + missing + L"\" (10008:00000002)",
-              failure->GetDisplaySummary());
-    EXPECT_EQ(failure->GetEnglishMessage() + L" (10008:00000002)\n", failure->GetReport());
 
     const std::pair<std::wstring, const wchar_t*> others[] = {
         {m_folder.File(L"no\\such.bin"), L"10008:00000003"}, {m_folder.Path(), L"10008:00000005"}};
@@ -167,7 +164,7 @@ TEST_F(FileStreamTest, ClosedStream)
 }
 
 // While open, others may read the file but not write it; Close and
-// destruction (through the base class too) release it.
+// destruction release it.
 TEST_F(FileStreamTest, SharingAndRelease)
 {
     const std::wstring path = MakeFile(L"data.bin", "abc");
@@ -184,13 +181,6 @@ TEST_F(FileStreamTest, SharingAndRelease)
         stream.Open(path);
         EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), ExclusiveWriteOpenError(path));
     }
-    EXPECT_EQ(0u, ExclusiveWriteOpenError(path));
-
-    auto owned = std::make_unique<FileStream>();
-    owned->Open(path);
-    std::unique_ptr<OstrelInstallEngine::Stream> base = std::move(owned);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), ExclusiveWriteOpenError(path));
-    base.reset();
     EXPECT_EQ(0u, ExclusiveWriteOpenError(path));
 }
 

@@ -1,5 +1,6 @@
 // The text reader: both encodings, the CR LF convention and its edge cases,
-// every check it makes, and the same lines whatever the refill size.
+// every check it makes, and the same lines whatever the refill size (down to
+// one byte, which splits every UTF-16 character and line end between refills).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,13 +10,10 @@
 
 #include "EngineFailure.h"
 #include "StreamTestHelpers.h"
-#include "TestSupport.h"
-#include "streams/FileStream.h"
 #include "streams/TextStream.h"
 
 namespace {
 
-using OstrelInstallEngine::FileStream;
 using OstrelInstallEngine::Stream;
 using OstrelInstallEngine::TextStream;
 using OstrelTest::CatchEngineFailure;
@@ -157,56 +155,6 @@ TEST(TextStreamTest, ShortRefill)
                                L"10069"));
     TextStream reader(std::make_unique<TricklingStream>("ab\r\ncd"), 1);
     EXPECT_EQ(Lines({L"ab", L"cd"}), ReadLines(reader));
-}
-
-// Long lines that cross many refills come out the same for every refill
-// size, odd sizes splitting UTF-16 characters between two refills.
-TEST(TextStreamTest, SameLinesForEveryBufferSize)
-{
-    std::wstring longLine;
-    for (int i = 0; i < 50000; ++i) {
-        longLine += static_cast<wchar_t>(L'a' + i % 26 + (i % 7 == 0 ? 0x100 : 0));
-    }
-    const Lines wideLines = {longLine, L"", L"x\ty", longLine.substr(0, 40959)};
-    std::wstring wideText;
-    for (const auto& line : wideLines) {
-        wideText += line + L"\r\n";
-    }
-    std::string narrowLine;
-    std::wstring narrowWide;
-    for (int i = 0; i < 45000; ++i) {
-        narrowLine += static_cast<char>(0x20 + i % 200);
-        narrowWide += static_cast<wchar_t>(0x20 + i % 200);
-    }
-    const Lines narrowLines = {narrowWide, narrowWide.substr(0, 40960)};
-    for (uint32_t bufferMax : kBufferSizes) {
-        EXPECT_EQ(wideLines, ReadLines(kMark + Utf16(wideText), bufferMax)) << bufferMax;
-        EXPECT_EQ(narrowLines, ReadLines(narrowLine + "\r\n" + narrowLine.substr(0, 40960),
-                                         bufferMax))
-            << bufferMax;
-    }
-}
-
-// A table that iconv wrote reads the same from a file with any refill size.
-TEST(TextStreamTest, IconvTableFromFile)
-{
-    const Lines expected = {L"// Texts of the localizer tests",
-                            L"7001\tFirst text",
-                            L"7002\tA\tB",
-                            L"",
-                            L"  \t  ",
-                            L"7003\tCaf\u00e9 cr\u00e8me",
-                            L"7004\tUnable to open \"%1FILE_NAME%\"",
-                            L"99999999999\tClamped",
-                            L"7005\tLast line without its line end"};
-    for (const char* name : {"strings/layer1.ucs", "strings/layer1.txt"}) {
-        for (uint32_t bufferMax : {1u, 3u, kFullBuffer}) {
-            auto file = std::make_unique<FileStream>();
-            file->Open(OstrelTest::FixturePath(name));
-            TextStream reader(std::move(file), bufferMax);
-            EXPECT_EQ(expected, ReadLines(reader)) << name << " " << bufferMax;
-        }
-    }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "RegistryTestSupport.h"
 #include "TestSupport.h"
 
 namespace OstrelTest {
@@ -34,27 +35,12 @@ inline DWORD RunTestsWithoutDlls(const std::wstring& gtestFilter,
     CopyFileW(self, child.c_str(), FALSE);
     const std::wstring overridesKey =
         L"Software\\Wine\\AppDefaults\\" + childName + L"\\DllOverrides";
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, overridesKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                    nullptr, &key, nullptr);
     for (const std::wstring& dll : disabledDlls) {
-        RegSetValueExW(key, dll.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(L""),
-                       sizeof(wchar_t));
+        WriteRegistryValue(HKEY_CURRENT_USER, overridesKey, dll, StringValue(L""));
     }
-    RegCloseKey(key);
     SetEnvironmentVariableW(kChildTestMarker, L"1");
-    std::wstring commandLine = L"\"" + child + L"\" --gtest_filter=" + gtestFilter;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION started = {};
-    DWORD exitCode = 0xFFFFFFFF;
-    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &started)) {
-        WaitForSingleObject(started.hProcess, INFINITE);
-        GetExitCodeProcess(started.hProcess, &exitCode);
-        CloseHandle(started.hThread);
-        CloseHandle(started.hProcess);
-    }
+    const DWORD exitCode =
+        RunAndWait(L"\"" + child + L"\" --gtest_filter=" + gtestFilter, STARTUPINFOW{}, false);
     SetEnvironmentVariableW(kChildTestMarker, nullptr);
     RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Wine\\AppDefaults\\" + childName).c_str());
     return exitCode;

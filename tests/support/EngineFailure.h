@@ -25,6 +25,14 @@ std::unique_ptr<OstrelInstallEngine::Exception> CatchEngineFailure(Action action
     return nullptr;
 }
 
+// The code text of the engine exception the action threw; "<none>" when it threw none.
+template <typename Action>
+std::wstring FailureCode(Action action)
+{
+    std::unique_ptr<OstrelInstallEngine::Exception> failure = CatchEngineFailure(action);
+    return failure ? failure->GetErrorCode() : L"<none>";
+}
+
 // "Assertion failed (<file>:<any line>): <condition>", code text "<code>",
 // thrown as a SanityCheckException with the internal-check texts.
 inline ::testing::AssertionResult IsCheckFailure(const OstrelInstallEngine::Exception* failure,

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/GenericException.h"
+#include "base/UniqueHandle.h"
 #include "streams/MemoryStream.h"
 #include "TestConfig.h"
 #include "TestSupport.h"
@@ -65,25 +66,15 @@ int RunProgram(const std::wstring& commandLine, std::string* output)
     TempFolder folder;
     const std::wstring outputPath = folder.File(L"output.txt");
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE file = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                              CREATE_ALWAYS, 0, nullptr);
+    OstrelInstallEngine::UniqueFileHandle file(CreateFileW(
+        outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
     STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = file;
-    startup.hStdError = file;
+    startup.hStdOutput = file.Get();
+    startup.hStdError = file.Get();
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION process = {};
-    std::wstring mutableLine = commandLine;
-    DWORD exitCode = 0xFFFFFFFF;
-    if (CreateProcessW(nullptr, &mutableLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                       &startup, &process)) {
-        WaitForSingleObject(process.hProcess, INFINITE);
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(file);
+    const DWORD exitCode = RunAndWait(commandLine, startup, true);
+    file.Close();
     *output = ReadFileBytes(outputPath);
     for (size_t at = output->find("\r\n"); at != std::string::npos; at = output->find("\r\n", at)) {
         output->erase(at, 1);

@@ -5,8 +5,14 @@
 #include <stdexcept>
 
 #include "TestConfig.h"
+#include "base/RegistryKey.h"
+#include "base/UniqueHandle.h"
 
 namespace OstrelTest {
+
+using OstrelInstallEngine::UniqueFileHandle;
+using OstrelInstallEngine::UniqueFindHandle;
+using OstrelInstallEngine::UniqueHandle;
 
 std::wstring HostPath(const std::string& unixPath)
 {
@@ -32,33 +38,29 @@ std::string ReadFileBytes(const std::wstring& path)
     // Another process may still hold the file open for writing: Wine's
     // background processes inherit the handles of the program that started
     // them.
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.IsValid()) {
         throw std::runtime_error("cannot open a test file");
     }
     std::string bytes;
     char buffer[65536];
     DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    while (ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
         bytes.append(buffer, read);
     }
-    CloseHandle(file);
     return bytes;
 }
 
 void WriteFileBytes(const std::wstring& path, const std::string& bytes)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        throw std::runtime_error("cannot create a test file");
-    }
+    UniqueFileHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
-    BOOL ok = bytes.empty() ||
-              WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    if (!ok || written != bytes.size()) {
+    if (!file.IsValid() ||
+        !WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size()) {
         throw std::runtime_error("cannot write a test file");
     }
 }
@@ -114,18 +116,29 @@ void RemoveTreeForTest(const std::wstring& path)
         return;
     }
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = data.cFileName;
-            if (name != L"." && name != L"..") {
-                RemoveTreeForTest(path + L"\\" + name);
-            }
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
+    UniqueFindHandle find(FindFirstFileW((path + L"\\*").c_str(), &data));
+    for (bool more = find.IsValid(); more; more = FindNextFileW(find.Get(), &data) != FALSE) {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") {
+            RemoveTreeForTest(path + L"\\" + name);
+        }
     }
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryW(path.c_str());
+}
+
+DWORD RunAndWait(std::wstring commandLine, STARTUPINFOW startup, bool inheritHandles)
+{
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    DWORD exitCode = 0xFFFFFFFF;
+    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, inheritHandles, 0, nullptr,
+                       nullptr, &startup, &process)) {
+        const UniqueHandle owner(process.hProcess), thread(process.hThread);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &exitCode);
+    }
+    return exitCode;
 }
 
 TempFolder::TempFolder()
@@ -139,9 +152,8 @@ TempFolder::TempFolder()
     CreateDirectoryW(base.c_str(), nullptr);
     static unsigned counter = 0;
     for (;;) {
-        wchar_t name[64];
-        swprintf(name, 64, L"\\%lu_%u_%lu", GetCurrentProcessId(), counter++, GetTickCount());
-        m_path = base + name;
+        m_path = base + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                 std::to_wstring(counter++) + L"_" + std::to_wstring(GetTickCount());
         if (CreateDirectoryW(m_path.c_str(), nullptr)) {
             return;
         }
@@ -160,12 +172,11 @@ TestRegistryKey::TestRegistryKey(const std::wstring& name)
     : m_subkey(L"Software\\OstrelTests\\" + name)
 {
     SHDeleteKeyW(HKEY_CURRENT_USER, m_subkey.c_str());
-    HKEY key = nullptr;
+    OstrelInstallEngine::RegistryKey key;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, m_subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
+                        nullptr, key.Receive(), nullptr) != ERROR_SUCCESS) {
         throw std::runtime_error("cannot create a test registry key");
     }
-    RegCloseKey(key);
 }
 
 TestRegistryKey::~TestRegistryKey()

@@ -71,4 +71,8 @@ private:
 
 void RemoveTreeForTest(const std::wstring& path);
 
+// Starts a program and waits for its end: its exit code, 0xFFFFFFFF when it
+// could not start.
+DWORD RunAndWait(std::wstring commandLine, STARTUPINFOW startup, bool inheritHandles);
+
 }  // namespace OstrelTest
