@@ -24,6 +24,18 @@ bool IsFinalState(AsyncInstallerState state)
     return state == AIS_FINISHED || state == AIS_ERROR;
 }
 
+double MillisecondsSince(const LARGE_INTEGER& start)
+{
+    LARGE_INTEGER now;
+    LARGE_INTEGER frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / frequency.QuadPart;
+}
+
+// Lines come at most every 100 ms. The wait ends early when the worker ends,
+// so that the final line follows the uninstall at once instead of a poll
+// later; a progress line still due then keeps its distance from the last one.
 void WriteProgressUntilFinished(PatchApplier& applier)
 {
     AsyncInstallerState state = AIS_READY_TO_INSTALL;
@@ -31,16 +43,27 @@ void WriteProgressUntilFinished(PatchApplier& applier)
     std::wstring text;
     double lastProgress = -1.0;
     std::wstring lastText;
-    while (!IsFinalState(state)) {
+    bool wroteLine = false;
+    LARGE_INTEGER lastLineTime = {};
+    for (;;) {
         state = applier.GetState();
         applier.GetStatus(&progress, &text);
         if (std::fabs(progress - lastProgress) > kProgressThreshold || text != lastText) {
+            const double sinceLastLine = wroteLine ? MillisecondsSince(lastLineTime) : kPollIntervalMs;
+            if (sinceLastLine < kPollIntervalMs) {
+                Sleep(static_cast<DWORD>(std::ceil(kPollIntervalMs - sinceLastLine)));
+            }
             PrintFormatted(stdout, L"PROGRESS\t%1.4lf\t%s\n", progress,
                            EscapeProtocolText(text).c_str());
+            QueryPerformanceCounter(&lastLineTime);
+            wroteLine = true;
             lastProgress = progress;
             lastText = text;
         }
-        Sleep(kPollIntervalMs);
+        if (IsFinalState(state)) {
+            return;
+        }
+        applier.WaitForWorker(kPollIntervalMs);
     }
 }
 
