@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,8 +16,8 @@ using OstrelInstallEngine::UniqueHandle;
 namespace {
 
 const DWORD kPumpBlockSize = 4096;
-const DWORD kPumpIdleWaitMs = 100;
 const DWORD kPumpStopWaitMs = 1000;
+const DWORD kPumpCancelRetryMs = 10;
 // The channel's buffer holds 4096 bytes with the sender's id and the
 // terminator; a longer text would be cut there, so a block goes in pieces.
 const DWORD kChannelTextLimit = 4096 - sizeof(DWORD) - 1;
@@ -24,8 +25,8 @@ const DWORD kChannelTextLimit = 4096 - sizeof(DWORD) - 1;
 struct Redirect {
     UniqueHandle pipeRead;
     UniqueHandle pipeWrite;
-    UniqueHandle stopEvent;
     UniqueHandle pumpThread;
+    std::atomic<bool> stopping{false};
     FILE* outputStream = nullptr;
     FILE* errorStream = nullptr;
 };
@@ -53,52 +54,67 @@ void SendToDebugChannel(char* block, DWORD length)
     }
 }
 
+void ForwardBlock(char* buffer, DWORD length)
+{
+    for (DWORD i = 0; i < length; ++i) {
+        if (buffer[i] == '\0') {
+            buffer[i] = ' ';
+        }
+    }
+    buffer[length] = '\0';
+    SendToDebugChannel(buffer, length);
+}
+
+// Whatever the pipe still holds once blocking reads have ended; never waits.
+void ForwardBacklog(HANDLE pipe, char* buffer)
+{
+    for (;;) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available == 0) {
+            return;
+        }
+        DWORD read = 0;
+        const DWORD wanted = available < kPumpBlockSize ? available : kPumpBlockSize;
+        if (!ReadFile(pipe, buffer, wanted, &read, nullptr) || read == 0 || read > kPumpBlockSize) {
+            return;
+        }
+        ForwardBlock(buffer, read);
+    }
+}
+
+// Blocks in ReadFile, so a line reaches the channel as soon as it is written
+// and an idle pump costs nothing; the exit handler ends the read by cancelling
+// it, and the backlog is forwarded before the thread ends.
 DWORD WINAPI DebugOutputPump(void*)
 {
     Redirect& redirect = TheRedirect();
     char buffer[kPumpBlockSize + 1];
-    DWORD lastRead = 0;
-    bool stopping = false;
-    for (;;) {
-        // After a full block the backlog drains without waiting.
-        if (lastRead < kPumpBlockSize &&
-            WaitForSingleObject(redirect.stopEvent.Get(), kPumpIdleWaitMs) == WAIT_OBJECT_0) {
-            stopping = true;
-        }
-        DWORD available = 0;
-        if (!PeekNamedPipe(redirect.pipeRead.Get(), nullptr, 0, nullptr, &available, nullptr)) {
+    while (!redirect.stopping) {
+        DWORD read = 0;
+        if (!ReadFile(redirect.pipeRead.Get(), buffer, kPumpBlockSize, &read, nullptr) ||
+            read > kPumpBlockSize) {
             break;
         }
-        lastRead = 0;
-        if (available == 0) {
-            if (stopping) {
-                break;
-            }
-            continue;
-        }
-        const DWORD wanted = available < kPumpBlockSize ? available : kPumpBlockSize;
-        if (!ReadFile(redirect.pipeRead.Get(), buffer, wanted, &lastRead, nullptr) ||
-            lastRead > kPumpBlockSize) {
-            break;
-        }
-        for (DWORD i = 0; i < lastRead; ++i) {
-            if (buffer[i] == '\0') {
-                buffer[i] = ' ';
-            }
-        }
-        buffer[lastRead] = '\0';
-        SendToDebugChannel(buffer, lastRead);
+        ForwardBlock(buffer, read);
     }
-    redirect.stopEvent.Close();
+    ForwardBacklog(redirect.pipeRead.Get(), buffer);
     redirect.pipeRead.Close();
     return 0;
 }
 
+// A cancel that comes while the pump is between reads finds nothing to
+// cancel, so it is repeated until the pump has seen the stop.
 void TakeDownRedirect()
 {
     Redirect& redirect = TheRedirect();
-    SetEvent(redirect.stopEvent.Get());
-    WaitForSingleObject(redirect.pumpThread.Get(), kPumpStopWaitMs);
+    redirect.stopping = true;
+    if (redirect.pumpThread.IsValid()) {
+        const ULONGLONG deadline = GetTickCount64() + kPumpStopWaitMs;
+        do {
+            CancelSynchronousIo(redirect.pumpThread.Get());
+        } while (WaitForSingleObject(redirect.pumpThread.Get(), kPumpCancelRetryMs) == WAIT_TIMEOUT &&
+                 GetTickCount64() < deadline);
+    }
     if (redirect.outputStream != nullptr) {
         fclose(redirect.outputStream);
     }
@@ -144,7 +160,6 @@ void RedirectStdOutputToDebugger()
     redirect.outputStream = AttachStream(stdout, 1);
     redirect.errorStream = AttachStream(stderr, 2);
 
-    redirect.stopEvent.Set(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     redirect.pumpThread.Set(CreateThread(nullptr, 0, DebugOutputPump, nullptr, 0, nullptr));
     atexit(TakeDownRedirect);
 }

@@ -44,8 +44,17 @@ void PatchApplier::Start()
 {
     m_asyncInstaller->Prepare();
     if (m_asyncInstaller->GetState() == AIS_READY_TO_INSTALL) {
-        m_asyncInstaller->Start();
+        m_workerThread = m_asyncInstaller->Start();
     }
+}
+
+bool PatchApplier::WaitForWorker(DWORD milliseconds)
+{
+    if (m_workerThread == nullptr) {
+        Sleep(milliseconds);
+        return false;
+    }
+    return WaitForSingleObject(m_workerThread, milliseconds) == WAIT_OBJECT_0;
 }
 
 AsyncInstallerState PatchApplier::GetState()

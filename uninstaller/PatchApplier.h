@@ -3,6 +3,8 @@
 // over it. One per process, created by Init and never destroyed.
 #pragma once
 
+#include <windows.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +29,9 @@ public:
 
     // Prepare on this thread; Start on the worker when still ready to install.
     void Start();
+    // Waits up to the given time for the worker that Start began; true once it
+    // has ended (its final state is then set). Without a worker it only waits.
+    bool WaitForWorker(DWORD milliseconds);
     OstrelInstallEngine::AsyncInstallerState GetState();
     OstrelInstallEngine::AsyncInstallerState GetStatus(double* progress, std::wstring* text);
     // The display message of the installer's stored error; empty when there is none.
@@ -51,4 +56,6 @@ private:
     OstrelInstallEngine::ZipFilePackage m_zipPackage;
     OstrelInstallEngine::InstallerPackage m_installerPackage;
     std::unique_ptr<OstrelInstallEngine::AsyncInstaller> m_asyncInstaller;
+    // Owned by the asynchronous installer; null until Start begins a worker.
+    HANDLE m_workerThread = nullptr;
 };

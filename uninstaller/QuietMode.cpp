@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 #include "EngineStartup.h"
@@ -19,11 +21,43 @@ namespace {
 const DWORD kPollIntervalMs = 100;
 const double kProgressThreshold = 0.001;
 
+// The runtime writes an unbuffered stream one character at a time, so a line
+// written with the wide print would leave in pieces and could reach the debug
+// channel split. Each line is converted here, character by character as the
+// runtime would, and leaves in one write. A character that the runtime's
+// encoding cannot hold becomes '?' instead of ending the line there.
+void WriteLine(const std::wstring& line)
+{
+    std::string bytes;
+    char converted[MB_LEN_MAX];
+    for (wchar_t character : line) {
+        const int length = wctomb(converted, character);
+        if (length < 0) {
+            bytes += '?';
+        } else {
+            bytes.append(converted, length);
+        }
+    }
+    fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
+
 bool IsFinalState(AsyncInstallerState state)
 {
     return state == AIS_FINISHED || state == AIS_ERROR;
 }
 
+double MillisecondsSince(const LARGE_INTEGER& start)
+{
+    LARGE_INTEGER now;
+    LARGE_INTEGER frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / frequency.QuadPart;
+}
+
+// Lines come at most every 100 ms. The wait ends early when the worker ends,
+// so that the final line follows the uninstall at once instead of a poll
+// later; a progress line still due then keeps its distance from the last one.
 void WriteProgressUntilFinished(PatchApplier& applier)
 {
     AsyncInstallerState state = AIS_READY_TO_INSTALL;
@@ -31,16 +65,27 @@ void WriteProgressUntilFinished(PatchApplier& applier)
     std::wstring text;
     double lastProgress = -1.0;
     std::wstring lastText;
-    while (!IsFinalState(state)) {
+    bool wroteLine = false;
+    LARGE_INTEGER lastLineTime = {};
+    for (;;) {
         state = applier.GetState();
         applier.GetStatus(&progress, &text);
         if (std::fabs(progress - lastProgress) > kProgressThreshold || text != lastText) {
-            PrintFormatted(stdout, L"PROGRESS\t%1.4lf\t%s\n", progress,
-                           EscapeProtocolText(text).c_str());
+            const double sinceLastLine = wroteLine ? MillisecondsSince(lastLineTime) : kPollIntervalMs;
+            if (sinceLastLine < kPollIntervalMs) {
+                Sleep(static_cast<DWORD>(std::ceil(kPollIntervalMs - sinceLastLine)));
+            }
+            WriteLine(FormatWide(L"PROGRESS\t%1.4lf\t%s\n", progress,
+                                 EscapeProtocolText(text).c_str()));
+            QueryPerformanceCounter(&lastLineTime);
+            wroteLine = true;
             lastProgress = progress;
             lastText = text;
         }
-        Sleep(kPollIntervalMs);
+        if (IsFinalState(state)) {
+            return;
+        }
+        applier.WaitForWorker(kPollIntervalMs);
     }
 }
 
@@ -49,7 +94,7 @@ void WriteProgressUntilFinished(PatchApplier& applier)
 void WriteProblems(PatchApplier& applier)
 {
     for (const std::wstring& problem : applier.GetProblemTexts()) {
-        PrintFormatted(stdout, L"PROBLEM\t%s\n", EscapeProtocolText(problem).c_str());
+        WriteLine(FormatWide(L"PROBLEM\t%s\n", EscapeProtocolText(problem).c_str()));
     }
 }
 
@@ -62,10 +107,10 @@ int RunQuietUninstall()
     RemoveEngineTempFolder();
     WriteProblems(applier);
     if (applier.GetState() == AIS_FINISHED) {
-        PrintFormatted(stdout, L"SUCCESS\n");
+        WriteLine(L"SUCCESS\n");
         return 0;
     }
-    PrintFormatted(stdout, L"ERROR\tAn error occurred during uninstall\n");
+    WriteLine(L"ERROR\tAn error occurred during uninstall\n");
     return 1;
 }
 
@@ -92,9 +137,9 @@ int RunQuiet()
     try {
         return RunQuietUninstall();
     } catch (const Exception& error) {
-        PrintFormatted(stdout, L"ERROR\t%s\n", EscapeProtocolText(error.GetDisplayMessage()).c_str());
+        WriteLine(FormatWide(L"ERROR\t%s\n", EscapeProtocolText(error.GetDisplayMessage()).c_str()));
     } catch (const std::exception& error) {
-        PrintFormatted(stdout, L"ERROR\t%s\n", EscapeProtocolText(Widen(error.what())).c_str());
+        WriteLine(FormatWide(L"ERROR\t%s\n", EscapeProtocolText(Widen(error.what())).c_str()));
     }
     return 2;
 }

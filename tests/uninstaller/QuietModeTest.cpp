@@ -58,7 +58,8 @@ const char kFailureLine[] = "ERROR\tAn error occurred during uninstall";
 
 // First line at 0.0000 with the empty text; changes of 0.001 or less with the
 // same text write nothing, text changes always do; line feeds and backslashes
-// are escaped, tabs are not; problems come just before the final line.
+// are escaped, tabs are not; problems come just before the final line; a
+// character the runtime's encoding lacks becomes '?' and the line goes on.
 TEST(QuietModeTest, LinesAndExitCodes)
 {
     const struct {
@@ -72,6 +73,7 @@ TEST(QuietModeTest, LinesAndExitCodes)
           "PROBLEM\tFirst problem (10301)", "PROBLEM\tSecond\\\\problem (10302)", "SUCCESS"}},
         {"fail-execute", 1, {"PROGRESS\t0.0000\t", "PROGRESS\t0.2500\tWorking", kFailureLine}},
         {"fail-prepare", 1, {"PROGRESS\t0.0000\t", kFailureLine}},
+        {"wide-text", 0, {"PROGRESS\t0.0000\t", "PROGRESS\t0.5000\tOmega ? end", "SUCCESS"}},
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.scenario);

@@ -8,6 +8,9 @@
 //     "PROGRESS" line on the debug-output channel, to the game folder's end
 //     and to the final line (SUCCESS or ERROR), and the largest peak
 //     working set among the processes that the command started.
+//   UninstallBenchmark hold-desktop <ready file>
+//     keeps Wine's desktop process alive until it is ended (see HoldDesktop);
+//     writes the ready file once the desktop is there.
 //   UninstallBenchmark delete <list file>
 //     the floor: "F\t<path>" lines with DeleteFileW, "D\t<path>" lines with
 //     RemoveDirectoryW, nothing else.
@@ -209,6 +212,28 @@ int DeleteListed(const std::wstring& listFile)
     return failures == 0 ? 0 : 1;
 }
 
+// Wine's desktop process (explorer.exe /desktop) ends a moment after its last
+// user has gone, and the next program that needs it starts it again with its
+// own standard handles: a measured chain whose pipe the desktop then holds
+// never ends. Started with its output nowhere before any measurement, this
+// program is a user for the whole session, so the desktop is never restarted.
+int HoldDesktop(const std::wstring& readyFile)
+{
+    if (GetDesktopWindow() == nullptr) {
+        std::fputs("UninstallBenchmark: no desktop\n", stderr);
+        return 1;
+    }
+    UniqueFileHandle ready(CreateFileW(readyFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!ready.IsValid()) {
+        PrintFormatted(stderr, L"UninstallBenchmark: cannot write %s\n", readyFile.c_str());
+        return 1;
+    }
+    ready.Close();
+    Sleep(INFINITE);
+    return 0;
+}
+
 }  // namespace
 
 int main()
@@ -220,10 +245,14 @@ int main()
     if (mode == L"time" && argc == 5) {
         return Time(std::wstring(argv[2]) == L"chain", argv[3], argv[4]);
     }
+    if (mode == L"hold-desktop" && argc == 3) {
+        return HoldDesktop(argv[2]);
+    }
     if (mode == L"delete" && argc == 3) {
         return DeleteListed(argv[2]);
     }
-    std::fputs("usage: UninstallBenchmark time chain|folder <game folder> <command line> | delete <list>\n",
+    std::fputs("usage: UninstallBenchmark time chain|folder <game folder> <command line> | "
+               "hold-desktop <ready file> | delete <list>\n",
                stderr);
     return 2;
 }

@@ -53,6 +53,18 @@ results=$data/results.txt
   UNINSTALLER_DIR="$(win_path "$build/uninstaller")" WIN_DATA="$(win_path "$data")" bash -c '
     set -e
     export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winedbg.exe=d"
+    # Wine restarts its desktop process when a program needs it after the
+    # last user has gone (here: after every copy of the game), and the new one
+    # inherits the handles of that program, the pipe of a measured chain
+    # included, which then never ends. A holder with its output nowhere keeps
+    # one desktop for the whole session.
+    ready="$DATA/desktop-ready"
+    rm -f "$ready"
+    wine "$RUNNER" hold-desktop "$WIN_DATA\\desktop-ready" >/dev/null 2>&1 </dev/null &
+    holder=$!
+    trap "kill $holder 2>/dev/null || true" EXIT
+    for _ in $(seq 300); do [ -f "$ready" ] && break; sleep 0.1; done
+    [ -f "$ready" ] || { echo "no desktop holder" >&2; exit 1; }
     for files in 1000 10000; do
       for name in nsis-delete nsis-rmdir; do
         [ -f "$DATA/game-$files/$name.exe" ] ||

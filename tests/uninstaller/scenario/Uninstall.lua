@@ -33,5 +33,7 @@ function Execute()
         Report(5011, L"Two\nlines, a back\\slash and a\ttab")
         util.RecordError(L"First", L"First problem", L"First", 10301)
         util.RecordError(L"Second", L"Second\\problem", L"Second", 10302)
+    elseif Scenario == "wide-text" then
+        Report(5000, L"Omega \206\169 end")
     end
 end
