@@ -7,6 +7,7 @@
 
 #include "PatchApplier.h"
 #include "base/UniqueHandle.h"
+#include "transactions/SystemStateManager.h"
 
 using OstrelInstallEngine::UniqueFindHandle;
 
@@ -99,5 +100,11 @@ void RemoveEngineTempFolder()
     PatchApplier* applier = PatchApplier::Instance();
     if (applier != nullptr && !applier->GetEngineTempFolder().empty()) {
         RemoveTreeNowOrAtRestart(applier->GetEngineTempFolder());
+    }
+    // A killed run's folder holds only its temp files (backups of replaced
+    // files lie beside them, not in it), so nothing of value goes with it.
+    for (const std::wstring& folder :
+         OstrelInstallEngine::SystemStateManager::FindTempFoldersOfEndedRuns()) {
+        RemoveTreeNowOrAtRestart(folder);
     }
 }

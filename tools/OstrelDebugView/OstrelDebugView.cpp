@@ -1,6 +1,7 @@
 // OstrelDebugView <command line>: starts the command, prints every line that
 // it and the processes it starts send to the debug-output channel as they
-// arrive, and ends when the last of them has ended. The exit code comes from
+// arrive, and ends when the last of them has ended (Wine's services that one
+// of them woke up may run on; they are not waited for). The exit code comes from
 // the quiet uninstaller's last line: 0 "SUCCESS", 1 the fixed failure text,
 // 2 any other "ERROR" (or no final line at all).
 #include <windows.h>
@@ -90,7 +91,7 @@ private:
 };
 
 // The command's standard output and error: a pipe that stays open while any
-// process of the chain holds it, which is how the end of the chain shows.
+// process of the chain holds it, or a service that inherited it.
 struct StartedCommand {
     DWORD processId = 0;
     UniqueHandle outputRead;
@@ -125,21 +126,21 @@ bool StartCommand(std::wstring commandLine, StartedCommand* started)
     return true;
 }
 
-// Forwards what the chain writes to its standard handles; false once every
-// holder of the pipe has ended.
+// Forwards what the chain has written to its standard handles so far; false
+// once every holder of the pipe has ended.
 bool ForwardCommandOutput(HANDLE outputRead)
 {
     DWORD available = 0;
-    if (!PeekNamedPipe(outputRead, nullptr, 0, nullptr, &available, nullptr)) {
-        return false;
-    }
-    char buffer[4096];
-    DWORD read = 0;
-    if (available > 0 && ReadFile(outputRead, buffer, sizeof(buffer), &read, nullptr)) {
+    while (PeekNamedPipe(outputRead, nullptr, 0, nullptr, &available, nullptr)) {
+        char buffer[4096];
+        DWORD read = 0;
+        if (available == 0 || !ReadFile(outputRead, buffer, sizeof(buffer), &read, nullptr)) {
+            return available == 0;
+        }
         fwrite(buffer, 1, read, stdout);
         fflush(stdout);
     }
-    return true;
+    return false;
 }
 
 }  // namespace
@@ -173,7 +174,7 @@ int main()
         if (listener.Receive(kReceiveWaitMs, &processId, &text) && family.Contains(processId)) {
             printer.Add(processId, text);
         }
-        running = ForwardCommandOutput(started.outputRead.Get());
+        running = ForwardCommandOutput(started.outputRead.Get()) && family.AnyMemberRunning();
     }
     while (listener.Receive(kQuietAfterEndMs, &processId, &text)) {
         if (family.Contains(processId)) {
