@@ -5,7 +5,7 @@
 # counts). They compare the whole prefix, so run them while nothing else uses
 # it (not beside the test suite).
 #   tools/drills/run-drills.sh        (OSTREL_BUILD_DIR chooses the build tree)
-# Drills: the game running; a file held open and a read-only file; the quiet
+# Drills: the game running; files held open and a read-only file; the quiet
 # copy of a slow product's uninstaller killed halfway, then a second run that
 # leaves zero trace.
 set -euo pipefail
@@ -103,27 +103,36 @@ else
   result "game running" FAILED "exit code $code, $left of $installed_files files kept"; lines "$work/running.lines"
 fi
 
-# A file held open without delete sharing is a problem, everything else goes;
-# a read-only file goes too.
-mapfile -t payload < <(find "$game" -mindepth 2 -type f -name '*.*' | sort | head -n 2)
+# A file held open without delete sharing stays and is a problem of the run;
+# everything else goes, a read-only file too. Wine's msi ends the language
+# package "successfully" while a file of it is held (the file stays, nothing
+# is scheduled), so for that file the run can only name its folder, which it
+# cannot remove.
+mapfile -t payload < <(find "$game/data" -type f | sort | head -n 2)
 held=${payload[0]} read_only=${payload[1]}
-wine "$build/tools/drills/HoldFile.exe" "$(winepath -w "$held")" 60000 </dev/null >"$work/hold.out" 2>&1 &
-holder_pid=$!
-until grep -q held "$work/hold.out" 2>/dev/null; do sleep 0.1; done
+held_by_msi=$game/Language/en/texts.txt
+holders=()
+for file in "$held" "$held_by_msi"; do
+  wine "$build/tools/drills/HoldFile.exe" "$(winepath -w "$file")" 60000 </dev/null >"$work/hold.out" 2>&1 &
+  holders+=($!)
+  until grep -q held "$work/hold.out" 2>/dev/null; do sleep 0.1; done
+  rm "$work/hold.out"
+done
 wine attrib +r "$(winepath -w "$read_only")" </dev/null >/dev/null 2>&1
 uninstall_quietly "$work/held.lines"
 wine taskkill /f /im HoldFile.exe </dev/null >/dev/null 2>&1 || true
-wait "$holder_pid" || true
+wait "${holders[@]}" || true
 problems=$(lines "$work/held.lines" | grep -c '^PROBLEM' || true)
+names_problem() { lines "$work/held.lines" | grep '^PROBLEM' | grep -qF "$(winepath -w "$1" | sed 's/\\/\\\\/g')\""; }
 left=$(game_files)
-if [ "$code" = 0 ] && [ "$problems" = 1 ] && lines "$work/held.lines" | grep '^PROBLEM' | grep -qF "$(basename "$held")" &&
-   [ "$left" = 1 ] && [ -f "$held" ] && [ ! -e "$read_only" ]; then
-  result "file held open, read-only" ok "exit code 0 after ${uninstall_seconds} s, 1 PROBLEM line, 1 of $installed_files files left (the held one), read-only file removed"
+if [ "$code" = 0 ] && names_problem "$held" && names_problem "$(dirname "$held_by_msi")" &&
+   [ "$left" = 2 ] && [ -f "$held" ] && [ -f "$held_by_msi" ] && [ ! -e "$read_only" ]; then
+  result "files held open, read-only" ok "exit code 0 after ${uninstall_seconds} s, $problems PROBLEM lines (the held file, its folders and the msi file's), 2 of $installed_files files left (the held ones), read-only file removed"
 else
-  result "file held open, read-only" FAILED "exit code $code, $problems PROBLEM lines, $left files left"
+  result "files held open, read-only" FAILED "exit code $code, $problems PROBLEM lines, $left files left"
   lines "$work/held.lines" | grep -v '^PROGRESS' || true
 fi
-rm -rf "$game"
+rm -rf "$(dirname "$game")"
 
 # The quiet copy ended halfway (TerminateProcess): only the product was
 # touched; a second run removes the rest, and after a restart nothing is left.
