@@ -158,6 +158,12 @@ wine taskkill /f /im SlowUninstaller.exe </dev/null >/dev/null 2>&1 || true
 killed_after=$(seconds_since "$started")
 wait "$view_pid" || true
 left_after_kill=$(slow_files)
+# The engine's private folders of runs, each marked by a file of that name.
+run_folders() {
+  { find "$WINEPREFIX/drive_c/users"/*/Temp "$WINEPREFIX/drive_c/users"/*/AppData/Local/Temp \
+      "$WINEPREFIX/drive_c/windows/temp" -maxdepth 2 -name OstrelInstallEngine.run 2>/dev/null || true; } | wc -l
+}
+run_folders_after_kill=$(run_folders)
 snapshot take "$work/killed.json"
 "$OSTREL_PYTHON" - "$root/samples/Vekt" "$work" >"$work/outside.txt" <<'PY' || true
 # Items that the killed run added or removed outside the product: neither in
@@ -183,6 +189,7 @@ started=$(now)
 code=0
 timeout 300 wine "$debug_view" "$slow_windows\\SlowUninstaller.exe" quiet </dev/null >"$work/second.lines" 2>&1 || code=$?
 uninstall_seconds=$(seconds_since "$started")
+run_folders_after_second=$(run_folders)
 restart
 snapshot take "$work/after.json"
 if snapshot compare "$work/clean.json" "$work/after.json" \
@@ -192,10 +199,11 @@ else
   trace=$(grep -c UNEXPECTED "$work/compare.txt" || true)
 fi
 if [ "$left_after_kill" -gt 0 ] && [ "$left_after_kill" -lt "$installed_files" ] && [ "$outside" = 0 ] &&
+   [ "$run_folders_after_kill" = 1 ] && [ "$run_folders_after_second" = 0 ] &&
    [ "$code" = 0 ] && lines "$work/second.lines" | tail -n 1 | grep -qx SUCCESS && [ "$trace" = 0 ]; then
-  result "killed mid-run" ok "killed ${killed_after} s after start with $left_after_kill of $installed_files files left, 0 items touched outside the product ($temp_items in temp); second run SUCCESS in ${uninstall_seconds} s, zero trace after restart"
+  result "killed mid-run" ok "killed ${killed_after} s after start with $left_after_kill of $installed_files files left, 0 items touched outside the product ($temp_items in temp, 1 engine folder); second run SUCCESS in ${uninstall_seconds} s and removed that folder, zero trace after restart"
 else
-  result "killed mid-run" FAILED "killed ${killed_after} s after start with $left_after_kill of $installed_files files left, $outside items touched outside ($temp_items in temp), second run exit code $code, $trace kinds of trace after restart"
+  result "killed mid-run" FAILED "killed ${killed_after} s after start with $left_after_kill of $installed_files files left, $outside items touched outside ($temp_items in temp), $run_folders_after_kill engine folders after the kill and $run_folders_after_second after the second run, second run exit code $code, $trace kinds of trace after restart"
   grep -v '^temp items' "$work/outside.txt" || true; cat "$work/compare.txt"
   lines "$work/second.lines" | grep -v '^PROGRESS' || true
 fi
