@@ -90,10 +90,14 @@ private:
     int m_outcome = kNoOutcome;
 };
 
-// The command's standard output and error: a pipe that stays open while any
-// process of the chain holds it, or a service that inherited it.
+// The command's standard output and error, forwarded as they come; a service
+// that inherits the pipe may hold it open after the chain, and a dialog-mode
+// relaunch may not inherit it at all, so its end is no end of the chain.
+// The process handle keeps the first process's id its own until the family
+// holds one too.
 struct StartedCommand {
     DWORD processId = 0;
+    UniqueHandle process;
     UniqueHandle outputRead;
 };
 
@@ -120,7 +124,7 @@ bool StartCommand(std::wstring commandLine, StartedCommand* started)
                         &startup, &process)) {
         return false;
     }
-    UniqueHandle processHandle(process.hProcess);
+    started->process.Set(process.hProcess);
     UniqueHandle threadHandle(process.hThread);
     started->processId = process.dwProcessId;
     return true;
@@ -169,17 +173,25 @@ int main()
     DWORD processId = 0;
     std::string text;
     bool running = true;
+    bool outputOpen = true;
     while (running) {
         family.Refresh();
         if (listener.Receive(kReceiveWaitMs, &processId, &text) && family.Contains(processId)) {
             printer.Add(processId, text);
         }
-        running = ForwardCommandOutput(started.outputRead.Get()) && family.AnyMemberRunning();
+        outputOpen = outputOpen && ForwardCommandOutput(started.outputRead.Get());
+        running = family.AnyMemberRunning();
     }
-    while (listener.Receive(kQuietAfterEndMs, &processId, &text)) {
-        if (family.Contains(processId)) {
+    // Other processes may go on talking; only a quiet spell of the family's
+    // own ends the wait.
+    for (DWORD quietSince = GetTickCount(); GetTickCount() - quietSince < kQuietAfterEndMs;) {
+        if (listener.Receive(kReceiveWaitMs, &processId, &text) && family.Contains(processId)) {
             printer.Add(processId, text);
+            quietSince = GetTickCount();
         }
+    }
+    if (outputOpen) {
+        ForwardCommandOutput(started.outputRead.Get());
     }
     printer.Flush();
     return printer.Outcome();

@@ -2,10 +2,6 @@
 
 #include <tlhelp32.h>
 
-#include <map>
-
-#include "base/UniqueHandle.h"
-
 namespace {
 
 struct RunningProcess {
@@ -30,7 +26,16 @@ std::map<DWORD, RunningProcess> RunningProcesses()
 
 }  // namespace
 
-ProcessFamily::ProcessFamily(DWORD rootProcessId) : m_members{rootProcessId} {}
+ProcessFamily::ProcessFamily(DWORD rootProcessId)
+{
+    Join(rootProcessId);
+}
+
+void ProcessFamily::Join(DWORD processId)
+{
+    m_members.insert(processId);
+    m_processes[processId].Set(OpenProcess(SYNCHRONIZE, FALSE, processId));
+}
 
 bool ProcessFamily::IsSystemService(const std::wstring& imageName)
 {
@@ -53,15 +58,31 @@ void ProcessFamily::Refresh()
         grown = false;
         for (const auto& [child, process] : running) {
             if (!process.isSystemService && m_members.count(process.parentId) != 0 &&
-                m_members.insert(child).second) {
+                m_members.count(child) == 0) {
+                Join(child);
                 grown = true;
             }
         }
     }
-    m_anyMemberRunning = false;
-    for (DWORD member : m_members) {
-        m_anyMemberRunning = m_anyMemberRunning || running.count(member) != 0;
+}
+
+bool ProcessFamily::AnyMemberRunning()
+{
+    const auto anyRunning = [this]() {
+        for (const auto& [processId, process] : m_processes) {
+            if (process.IsValid() && WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT) {
+                return true;
+            }
+        }
+        return false;
+    };
+    // Once every member has ended, a child of theirs exists already and the
+    // refresh finds it.
+    if (anyRunning()) {
+        return true;
     }
+    Refresh();
+    return anyRunning();
 }
 
 bool ProcessFamily::Contains(DWORD processId)

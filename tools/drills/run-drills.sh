@@ -79,28 +79,42 @@ if [ -d "$game" ]; then echo "drills: Vekt is installed already ($game); remove 
 snapshot take "$work/clean.json"
 printf '%-26s %-7s %s\n' drill result figures
 
-# The game running: preparation stops with the failure line, nothing goes.
-# The quiet lines carry no text of the script's failure, so the drill shows
-# whether the script's message (id 1000001001) reached the channel at all.
+# The game running: preparation stops, nothing goes. Quietly, the failure
+# line is the whole report (its text is fixed); the dialog shows the script's
+# message (id 1000001001) in its error box, whose text Wine's msgbox trace
+# channel shows, and then ends.
 install_vekt
 installed_files=$(game_files)
 running_text=$(iconv -f utf-16 -t utf-8 "$root/uninstall_package/Uninstaller.ucs" | tr -d '\r' |
   awk -F '\t' '$1 == "1000001001" { print $2 }')
-wine "$game/Vekt.exe" --run-ms 8000 </dev/null >/dev/null 2>&1 &
+wine "$game/Vekt.exe" --run-ms 60000 </dev/null >/dev/null 2>&1 &
 game_pid=$!
 sleep 1
 uninstall_quietly "$work/running.lines"
+drive() { wine "$build/tools/DialogDriver/OstrelDialogDriver.exe" "$@" </dev/null >/dev/null 2>&1; }
+# OstrelDebugView only waits here: for the end of the chain, whose install
+# lock the next drill needs.
+started=$(now)
+WINEDEBUG=+msgbox timeout 300 wine "$debug_view" "$uninstaller" </dev/null >"$work/dialog.trace" 2>&1 &
+dialog_view_pid=$!
+dialog=no
+if drive wait 1005 && drive click 1005 1005 && drive wait 65535; then
+  dialog_seconds=$(seconds_since "$started")
+  grep -qF "L\"$running_text (" "$work/dialog.trace" && dialog=yes
+  drive click 65535 1 && drive gone 1005 || dialog="$dialog, not closed"
+fi
+wait "$dialog_view_pid" || true
+wine taskkill /f /im Vekt.exe </dev/null >/dev/null 2>&1 || true
 wait "$game_pid" || true
 left=$(game_files)
-message="script's message not in the quiet lines"
-if lines "$work/running.lines" | grep -qF "$running_text"; then message="script's message shown"; fi
 if [ "$code" = 1 ] && [ "$(lines "$work/running.lines" | tail -n 1)" = $'ERROR\tAn error occurred during uninstall' ] &&
-   [ "$left" = "$installed_files" ] &&
+   [ "$dialog" = yes ] && [ "$left" = "$installed_files" ] &&
    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\{5E1C2D7A-3B94-4F0E-9A61-7C2B8D40E913}' \
      >/dev/null 2>&1 </dev/null; then
-  result "game running" ok "exit code 1 after ${uninstall_seconds} s, $left of $installed_files files kept, $message (install ${install_seconds} s)"
+  result "game running" ok "quiet: exit code 1 after ${uninstall_seconds} s; dialog: the script's message in the error box ${dialog_seconds} s after start; $left of $installed_files files kept (install ${install_seconds} s)"
 else
-  result "game running" FAILED "exit code $code, $left of $installed_files files kept"; lines "$work/running.lines"
+  result "game running" FAILED "quiet exit code $code, script's message in the dialog: $dialog, $left of $installed_files files kept"
+  lines "$work/running.lines"; grep msgbox "$work/dialog.trace" || true
 fi
 
 # A file held open without delete sharing stays and is a problem of the run;
@@ -192,8 +206,12 @@ uninstall_seconds=$(seconds_since "$started")
 run_folders_after_second=$(run_folders)
 restart
 snapshot take "$work/after.json"
+# Wine keeps the desktop's settings of a session under "Temporary System
+# Parameters" once a dialog has run (the first drill's): no trace of ours.
 if snapshot compare "$work/clean.json" "$work/after.json" \
-     --expect '^C:\\users\\[^\\]+\\Documents\\My Games(\\|$)' >"$work/compare.txt" 2>&1; then
+     --expect '^C:\\users\\[^\\]+\\Documents\\My Games(\\|$)' \
+     --expect '^HKEY_CURRENT_USER\\Software\\Wine\\Temporary System Parameters(\\|$)' \
+     >"$work/compare.txt" 2>&1; then
   trace=0
 else
   trace=$(grep -c UNEXPECTED "$work/compare.txt" || true)
