@@ -63,8 +63,7 @@ template <typename... Paths>
                          site.functionName, error);
 }
 
-// A live run's marked temporary folder; see the header.
-const wchar_t kRunMarkerName[] = L"OstrelInstallEngine.run";
+// The event of a live run's marked temporary folder; see the header.
 const wchar_t kLiveRunEventPrefix[] = L"Global\\OstrelInstallEngineRun_";
 
 // The 32 lower-case hexadecimal digits that CreateTempFolder names it by.

@@ -44,6 +44,9 @@ public:
     // Full path of the temporary folder, without a trailing backslash.
     const std::wstring& GetTempFolderPath() const { return m_tempFolderPath; }
 
+    // The marker file in a run's temporary folder.
+    static constexpr const wchar_t* kRunMarkerName = L"OstrelInstallEngine.run";
+
     // The marked temporary folders of runs of this user that have ended
     // without deleting them. Folders without the marker (another program's,
     // a bootstrap copy's, an older engine's) are never listed. Silent.

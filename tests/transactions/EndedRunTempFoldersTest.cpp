@@ -16,7 +16,7 @@ using OstrelTest::ScopedEnvironmentVariable;
 using OstrelTest::TempFolder;
 using OstrelTest::WriteFileBytes;
 
-const wchar_t kMarker[] = L"\\OstrelInstallEngine.run";
+const std::wstring kMarker = std::wstring(L"\\") + SystemStateManager::kRunMarkerName;
 
 bool Listed(const std::wstring& folder)
 {
