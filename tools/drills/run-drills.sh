@@ -32,6 +32,12 @@ result() {  # <drill> <ok|FAILED> <figures>
   [ "$2" = ok ] || failures=$((failures + 1))
 }
 game_files() { if [ -d "$game" ]; then find "$game" -type f | wc -l; else echo 0; fi; }
+# The engine's private folders of runs, each marked by a file of that name.
+run_markers() {
+  find "$WINEPREFIX/drive_c/users"/*/Temp "$WINEPREFIX/drive_c/users"/*/AppData/Local/Temp \
+    "$WINEPREFIX/drive_c/windows/temp" -maxdepth 2 -name OstrelInstallEngine.run 2>/dev/null || true
+}
+run_folders() { run_markers | wc -l; }
 
 install_vekt() {
   local started
@@ -76,6 +82,10 @@ restart() {
 # snapshots.
 restart
 if [ -d "$game" ]; then echo "drills: Vekt is installed already ($game); remove it first"; exit 1; fi
+# Nothing else runs now, so every engine folder is an ended run's (one that
+# was killed, or a test's that failed to start); the first uninstall would
+# remove it, which would count as a difference between the snapshots.
+run_markers | while read -r marker; do rm -rf "$(dirname "$marker")"; done
 snapshot take "$work/clean.json"
 printf '%-26s %-7s %s\n' drill result figures
 
@@ -172,11 +182,6 @@ wine taskkill /f /im SlowUninstaller.exe </dev/null >/dev/null 2>&1 || true
 killed_after=$(seconds_since "$started")
 wait "$view_pid" || true
 left_after_kill=$(slow_files)
-# The engine's private folders of runs, each marked by a file of that name.
-run_folders() {
-  { find "$WINEPREFIX/drive_c/users"/*/Temp "$WINEPREFIX/drive_c/users"/*/AppData/Local/Temp \
-      "$WINEPREFIX/drive_c/windows/temp" -maxdepth 2 -name OstrelInstallEngine.run 2>/dev/null || true; } | wc -l
-}
 run_folders_after_kill=$(run_folders)
 snapshot take "$work/killed.json"
 "$OSTREL_PYTHON" - "$root/samples/Vekt" "$work" >"$work/outside.txt" <<'PY' || true
