@@ -101,8 +101,8 @@ void RemoveEngineTempFolder()
     if (applier != nullptr && !applier->GetEngineTempFolder().empty()) {
         RemoveTreeNowOrAtRestart(applier->GetEngineTempFolder());
     }
-    // A killed run's folder holds only its temp files (backups of replaced
-    // files lie beside them, not in it), so nothing of value goes with it.
+    // A killed run's folder holds only its temp files (the backups of files
+    // it replaced lie beside those files, not in it): nothing of value goes.
     for (const std::wstring& folder :
          OstrelInstallEngine::SystemStateManager::FindTempFoldersOfEndedRuns()) {
         RemoveTreeNowOrAtRestart(folder);

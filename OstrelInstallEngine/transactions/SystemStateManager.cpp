@@ -138,8 +138,8 @@ std::vector<std::wstring> SystemStateManager::FindTempFoldersOfEndedRuns()
             GetFileAttributesW((folder + L"\\" + kRunMarkerName).c_str()) == INVALID_FILE_ATTRIBUTES) {
             continue;
         }
-        // Only a missing event means an ended run; a refused open (another
-        // user's live run) keeps the folder.
+        // Only a missing event means an ended run; an open refused for any
+        // other reason means the event, and so the run, still exists.
         UniqueHandle liveRun(OpenEventW(SYNCHRONIZE, FALSE, (kLiveRunEventPrefix + name).c_str()));
         if (!liveRun.IsValid() && GetLastError() == ERROR_FILE_NOT_FOUND) {
             folders.push_back(folder);
