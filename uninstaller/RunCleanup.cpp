@@ -7,6 +7,7 @@
 
 #include "PatchApplier.h"
 #include "base/UniqueHandle.h"
+#include "transactions/SystemStateManager.h"
 
 using OstrelInstallEngine::UniqueFindHandle;
 
@@ -99,5 +100,11 @@ void RemoveEngineTempFolder()
     PatchApplier* applier = PatchApplier::Instance();
     if (applier != nullptr && !applier->GetEngineTempFolder().empty()) {
         RemoveTreeNowOrAtRestart(applier->GetEngineTempFolder());
+    }
+    // A killed run's folder holds only its temp files (the backups of files
+    // it replaced lie beside those files, not in it): nothing of value goes.
+    for (const std::wstring& folder :
+         OstrelInstallEngine::SystemStateManager::FindTempFoldersOfEndedRuns()) {
+        RemoveTreeNowOrAtRestart(folder);
     }
 }

@@ -63,11 +63,22 @@ template <typename... Paths>
                          site.functionName, error);
 }
 
+// The event of a live run's marked temporary folder; see the header.
+const wchar_t kLiveRunEventPrefix[] = L"Global\\OstrelInstallEngineRun_";
+
+// The 32 lower-case hexadecimal digits that CreateTempFolder names it by.
+bool IsGuidFolderName(const std::wstring& name)
+{
+    return name.size() == 32 &&
+           name.find_first_not_of(L"0123456789abcdef") == std::wstring::npos;
+}
+
 }  // namespace
 
 SystemStateManager::SystemStateManager()
     : m_tempFolderPath(CreateTempFolder()), m_tempNameCounter(0)
 {
+    MarkTempFolderAsLive();
 }
 
 SystemStateManager::~SystemStateManager()
@@ -93,6 +104,48 @@ std::wstring SystemStateManager::CreateTempFolder()
         ThrowWin32Failure(kCreateTempFolderFailure, GetLastError(), folder);
     }
     return folder;
+}
+
+void SystemStateManager::MarkTempFolderAsLive()
+{
+    const std::wstring folderName = PathFindFileNameW(m_tempFolderPath.c_str());
+    m_liveRunEvent.Set(CreateEventW(nullptr, TRUE, FALSE, (kLiveRunEventPrefix + folderName).c_str()));
+    if (!m_liveRunEvent.IsValid() || GetLastError() == ERROR_ALREADY_EXISTS) {
+        return;
+    }
+    UniqueFileHandle marker(CreateFileW((m_tempFolderPath + L"\\" + kRunMarkerName).c_str(),
+                                        GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                        nullptr));
+}
+
+std::vector<std::wstring> SystemStateManager::FindTempFoldersOfEndedRuns()
+{
+    std::vector<std::wstring> folders;
+    wchar_t tempPath[MAX_PATH];
+    const DWORD pathLength = GetTempPathW(MAX_PATH, tempPath);
+    if (pathLength == 0 || pathLength >= MAX_PATH) {
+        return folders;
+    }
+    WIN32_FIND_DATAW entry;
+    UniqueFindHandle find(FindFirstFileW((std::wstring(tempPath) + L"*").c_str(), &entry));
+    if (!find.IsValid()) {
+        return folders;
+    }
+    do {
+        const std::wstring name = entry.cFileName;
+        const std::wstring folder = tempPath + name;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || !IsGuidFolderName(name) ||
+            GetFileAttributesW((folder + L"\\" + kRunMarkerName).c_str()) == INVALID_FILE_ATTRIBUTES) {
+            continue;
+        }
+        // Only a missing event means an ended run; an open refused for any
+        // other reason means the event, and so the run, still exists.
+        UniqueHandle liveRun(OpenEventW(SYNCHRONIZE, FALSE, (kLiveRunEventPrefix + name).c_str()));
+        if (!liveRun.IsValid() && GetLastError() == ERROR_FILE_NOT_FOUND) {
+            folders.push_back(folder);
+        }
+    } while (FindNextFileW(find.Get(), &entry));
+    return folders;
 }
 
 bool SystemStateManager::IsDirectory(const std::wstring& path) const

@@ -3,6 +3,11 @@
 // Win32Exception (fixed code, function name, system error, three texts); it
 // records nothing, so undo and clean-up are queued by its callers. The object
 // also owns a private temporary folder that lives as long as it does.
+//
+// A run that is killed never deletes its folder. So that a later run can,
+// the folder carries a marker file, and the run holds a named event derived
+// from the folder's name for as long as it lives: a marked folder whose event
+// is gone belongs to a run that has ended.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +24,7 @@
 #undef RemoveDirectory
 
 #include <string>
+#include <vector>
 
 #include "base/RegistryKey.h"
 #include "base/UniqueHandle.h"
@@ -37,6 +43,14 @@ public:
 
     // Full path of the temporary folder, without a trailing backslash.
     const std::wstring& GetTempFolderPath() const { return m_tempFolderPath; }
+
+    // The marker file in a run's temporary folder.
+    static constexpr const wchar_t* kRunMarkerName = L"OstrelInstallEngine.run";
+
+    // The marked temporary folders of runs of this user that have ended
+    // without deleting them. Folders without the marker (another program's,
+    // a bootstrap copy's, an older engine's) are never listed. Silent.
+    static std::vector<std::wstring> FindTempFoldersOfEndedRuns();
 
     // Queries: they change nothing and report no Win32 failure. A key path
     // with an unknown root name still throws (10078).
@@ -86,9 +100,13 @@ public:
 
 private:
     static std::wstring CreateTempFolder();
+    // The marker goes last, and only when the event exists: a folder is never
+    // marked that could pass for an ended run's while this one lives.
+    void MarkTempFolderAsLive();
 
     std::wstring m_tempFolderPath;
     DWORD m_tempNameCounter;
+    UniqueHandle m_liveRunEvent;
 };
 
 }  // namespace OstrelInstallEngine

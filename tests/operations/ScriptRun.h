@@ -46,9 +46,12 @@ public:
         }
         return summaries;
     }
+    // Empty of temp files: the marker of the live run stays until the end.
     bool TempFolderIsEmpty()
     {
-        return TakeFileTree(Package().GetSystemStateManager().GetTempFolderPath()).empty();
+        auto tree = TakeFileTree(Package().GetSystemStateManager().GetTempFolderPath());
+        tree.erase(OstrelInstallEngine::SystemStateManager::kRunMarkerName);
+        return tree.empty();
     }
 
     // Attributes and content (empty for a folder) of every entry below root.

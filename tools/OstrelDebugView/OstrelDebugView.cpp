@@ -1,6 +1,7 @@
 // OstrelDebugView <command line>: starts the command, prints every line that
 // it and the processes it starts send to the debug-output channel as they
-// arrive, and ends when the last of them has ended. The exit code comes from
+// arrive, and ends when the last of them has ended (Wine's services that one
+// of them woke up may run on; they are not waited for). The exit code comes from
 // the quiet uninstaller's last line: 0 "SUCCESS", 1 the fixed failure text,
 // 2 any other "ERROR" (or no final line at all).
 #include <windows.h>
@@ -89,10 +90,14 @@ private:
     int m_outcome = kNoOutcome;
 };
 
-// The command's standard output and error: a pipe that stays open while any
-// process of the chain holds it, which is how the end of the chain shows.
+// The command's standard output and error, forwarded as they come; a service
+// that inherits the pipe may hold it open after the chain, and a dialog-mode
+// relaunch may not inherit it at all, so its end is no end of the chain.
+// The process handle keeps the first process's id its own until the family
+// holds one too.
 struct StartedCommand {
     DWORD processId = 0;
+    UniqueHandle process;
     UniqueHandle outputRead;
 };
 
@@ -119,27 +124,27 @@ bool StartCommand(std::wstring commandLine, StartedCommand* started)
                         &startup, &process)) {
         return false;
     }
-    UniqueHandle processHandle(process.hProcess);
+    started->process.Set(process.hProcess);
     UniqueHandle threadHandle(process.hThread);
     started->processId = process.dwProcessId;
     return true;
 }
 
-// Forwards what the chain writes to its standard handles; false once every
-// holder of the pipe has ended.
+// Forwards what the chain has written to its standard handles so far; false
+// once every holder of the pipe has ended.
 bool ForwardCommandOutput(HANDLE outputRead)
 {
     DWORD available = 0;
-    if (!PeekNamedPipe(outputRead, nullptr, 0, nullptr, &available, nullptr)) {
-        return false;
-    }
-    char buffer[4096];
-    DWORD read = 0;
-    if (available > 0 && ReadFile(outputRead, buffer, sizeof(buffer), &read, nullptr)) {
+    while (PeekNamedPipe(outputRead, nullptr, 0, nullptr, &available, nullptr)) {
+        char buffer[4096];
+        DWORD read = 0;
+        if (available == 0 || !ReadFile(outputRead, buffer, sizeof(buffer), &read, nullptr)) {
+            return available == 0;
+        }
         fwrite(buffer, 1, read, stdout);
         fflush(stdout);
     }
-    return true;
+    return false;
 }
 
 }  // namespace
@@ -168,17 +173,25 @@ int main()
     DWORD processId = 0;
     std::string text;
     bool running = true;
+    bool outputOpen = true;
     while (running) {
         family.Refresh();
         if (listener.Receive(kReceiveWaitMs, &processId, &text) && family.Contains(processId)) {
             printer.Add(processId, text);
         }
-        running = ForwardCommandOutput(started.outputRead.Get());
+        outputOpen = outputOpen && ForwardCommandOutput(started.outputRead.Get());
+        running = family.AnyMemberRunning();
     }
-    while (listener.Receive(kQuietAfterEndMs, &processId, &text)) {
-        if (family.Contains(processId)) {
+    // Other processes may go on talking; only a quiet spell of the family's
+    // own ends the wait.
+    for (DWORD quietSince = GetTickCount(); GetTickCount() - quietSince < kQuietAfterEndMs;) {
+        if (listener.Receive(kReceiveWaitMs, &processId, &text) && family.Contains(processId)) {
             printer.Add(processId, text);
+            quietSince = GetTickCount();
         }
+    }
+    if (outputOpen) {
+        ForwardCommandOutput(started.outputRead.Get());
     }
     printer.Flush();
     return printer.Outcome();

@@ -5,7 +5,7 @@
 # counts). They compare the whole prefix, so run them while nothing else uses
 # it (not beside the test suite).
 #   tools/drills/run-drills.sh        (OSTREL_BUILD_DIR chooses the build tree)
-# Drills: the game running; a file held open and a read-only file; the quiet
+# Drills: the game running; files held open and a read-only file; the quiet
 # copy of a slow product's uninstaller killed halfway, then a second run that
 # leaves zero trace.
 set -euo pipefail
@@ -32,6 +32,12 @@ result() {  # <drill> <ok|FAILED> <figures>
   [ "$2" = ok ] || failures=$((failures + 1))
 }
 game_files() { if [ -d "$game" ]; then find "$game" -type f | wc -l; else echo 0; fi; }
+# The engine's private folders of runs, each marked by a file of that name.
+run_markers() {
+  find "$WINEPREFIX/drive_c/users"/*/Temp "$WINEPREFIX/drive_c/users"/*/AppData/Local/Temp \
+    "$WINEPREFIX/drive_c/windows/temp" -maxdepth 2 -name OstrelInstallEngine.run 2>/dev/null || true
+}
+run_folders() { run_markers | wc -l; }
 
 install_vekt() {
   local started
@@ -76,54 +82,81 @@ restart() {
 # snapshots.
 restart
 if [ -d "$game" ]; then echo "drills: Vekt is installed already ($game); remove it first"; exit 1; fi
+# Nothing else runs now, so every engine folder is an ended run's (one that
+# was killed, or a test's that failed to start); the first uninstall would
+# remove it, which would count as a difference between the snapshots.
+run_markers | while read -r marker; do rm -rf "$(dirname "$marker")"; done
 snapshot take "$work/clean.json"
 printf '%-26s %-7s %s\n' drill result figures
 
-# The game running: preparation stops with the failure line, nothing goes.
-# The quiet lines carry no text of the script's failure, so the drill shows
-# whether the script's message (id 1000001001) reached the channel at all.
+# The game running: preparation stops, nothing goes. Quietly, the failure
+# line is the whole report (its text is fixed); the dialog shows the script's
+# message (id 1000001001) in its error box, whose text Wine's msgbox trace
+# channel shows, and then ends.
 install_vekt
 installed_files=$(game_files)
 running_text=$(iconv -f utf-16 -t utf-8 "$root/uninstall_package/Uninstaller.ucs" | tr -d '\r' |
   awk -F '\t' '$1 == "1000001001" { print $2 }')
-wine "$game/Vekt.exe" --run-ms 8000 </dev/null >/dev/null 2>&1 &
+wine "$game/Vekt.exe" --run-ms 60000 </dev/null >/dev/null 2>&1 &
 game_pid=$!
 sleep 1
 uninstall_quietly "$work/running.lines"
+drive() { wine "$build/tools/DialogDriver/OstrelDialogDriver.exe" "$@" </dev/null >/dev/null 2>&1; }
+# OstrelDebugView only waits here: for the end of the chain, whose install
+# lock the next drill needs.
+started=$(now)
+WINEDEBUG=+msgbox timeout 300 wine "$debug_view" "$uninstaller" </dev/null >"$work/dialog.trace" 2>&1 &
+dialog_view_pid=$!
+dialog=no
+if drive wait 1005 && drive click 1005 1005 && drive wait 65535; then
+  dialog_seconds=$(seconds_since "$started")
+  grep -qF "L\"$running_text (" "$work/dialog.trace" && dialog=yes
+  drive click 65535 1 && drive gone 1005 || dialog="$dialog, not closed"
+fi
+wait "$dialog_view_pid" || true
+wine taskkill /f /im Vekt.exe </dev/null >/dev/null 2>&1 || true
 wait "$game_pid" || true
 left=$(game_files)
-message="script's message not in the quiet lines"
-if lines "$work/running.lines" | grep -qF "$running_text"; then message="script's message shown"; fi
 if [ "$code" = 1 ] && [ "$(lines "$work/running.lines" | tail -n 1)" = $'ERROR\tAn error occurred during uninstall' ] &&
-   [ "$left" = "$installed_files" ] &&
+   [ "$dialog" = yes ] && [ "$left" = "$installed_files" ] &&
    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\{5E1C2D7A-3B94-4F0E-9A61-7C2B8D40E913}' \
      >/dev/null 2>&1 </dev/null; then
-  result "game running" ok "exit code 1 after ${uninstall_seconds} s, $left of $installed_files files kept, $message (install ${install_seconds} s)"
+  result "game running" ok "quiet: exit code 1 after ${uninstall_seconds} s; dialog: the script's message in the error box ${dialog_seconds} s after start; $left of $installed_files files kept (install ${install_seconds} s)"
 else
-  result "game running" FAILED "exit code $code, $left of $installed_files files kept"; lines "$work/running.lines"
+  result "game running" FAILED "quiet exit code $code, script's message in the dialog: $dialog, $left of $installed_files files kept"
+  lines "$work/running.lines"; grep msgbox "$work/dialog.trace" || true
 fi
 
-# A file held open without delete sharing is a problem, everything else goes;
-# a read-only file goes too.
-mapfile -t payload < <(find "$game" -mindepth 2 -type f -name '*.*' | sort | head -n 2)
+# A file held open without delete sharing stays and is a problem of the run;
+# everything else goes, a read-only file too. Wine's msi ends the language
+# package "successfully" while a file of it is held (the file stays, nothing
+# is scheduled), so for that file the run can only name its folder, which it
+# cannot remove.
+mapfile -t payload < <(find "$game/data" -type f | sort | head -n 2)
 held=${payload[0]} read_only=${payload[1]}
-wine "$build/tools/drills/HoldFile.exe" "$(winepath -w "$held")" 60000 </dev/null >"$work/hold.out" 2>&1 &
-holder_pid=$!
-until grep -q held "$work/hold.out" 2>/dev/null; do sleep 0.1; done
+held_by_msi=$game/Language/en/texts.txt
+holders=()
+for file in "$held" "$held_by_msi"; do
+  wine "$build/tools/drills/HoldFile.exe" "$(winepath -w "$file")" 60000 </dev/null >"$work/hold.out" 2>&1 &
+  holders+=($!)
+  until grep -q held "$work/hold.out" 2>/dev/null; do sleep 0.1; done
+  rm "$work/hold.out"
+done
 wine attrib +r "$(winepath -w "$read_only")" </dev/null >/dev/null 2>&1
 uninstall_quietly "$work/held.lines"
 wine taskkill /f /im HoldFile.exe </dev/null >/dev/null 2>&1 || true
-wait "$holder_pid" || true
+wait "${holders[@]}" || true
 problems=$(lines "$work/held.lines" | grep -c '^PROBLEM' || true)
+names_problem() { lines "$work/held.lines" | grep '^PROBLEM' | grep -qF "$(winepath -w "$1" | sed 's/\\/\\\\/g')\""; }
 left=$(game_files)
-if [ "$code" = 0 ] && [ "$problems" = 1 ] && lines "$work/held.lines" | grep '^PROBLEM' | grep -qF "$(basename "$held")" &&
-   [ "$left" = 1 ] && [ -f "$held" ] && [ ! -e "$read_only" ]; then
-  result "file held open, read-only" ok "exit code 0 after ${uninstall_seconds} s, 1 PROBLEM line, 1 of $installed_files files left (the held one), read-only file removed"
+if [ "$code" = 0 ] && names_problem "$held" && names_problem "$(dirname "$held_by_msi")" &&
+   [ "$left" = 2 ] && [ -f "$held" ] && [ -f "$held_by_msi" ] && [ ! -e "$read_only" ]; then
+  result "files held open, read-only" ok "exit code 0 after ${uninstall_seconds} s, $problems PROBLEM lines (the held file, its folders and the msi file's), 2 of $installed_files files left (the held ones), read-only file removed"
 else
-  result "file held open, read-only" FAILED "exit code $code, $problems PROBLEM lines, $left files left"
+  result "files held open, read-only" FAILED "exit code $code, $problems PROBLEM lines, $left files left"
   lines "$work/held.lines" | grep -v '^PROGRESS' || true
 fi
-rm -rf "$game"
+rm -rf "$(dirname "$game")"
 
 # The quiet copy ended halfway (TerminateProcess): only the product was
 # touched; a second run removes the rest, and after a restart nothing is left.
@@ -149,6 +182,7 @@ wine taskkill /f /im SlowUninstaller.exe </dev/null >/dev/null 2>&1 || true
 killed_after=$(seconds_since "$started")
 wait "$view_pid" || true
 left_after_kill=$(slow_files)
+run_folders_after_kill=$(run_folders)
 snapshot take "$work/killed.json"
 "$OSTREL_PYTHON" - "$root/samples/Vekt" "$work" >"$work/outside.txt" <<'PY' || true
 # Items that the killed run added or removed outside the product: neither in
@@ -174,19 +208,25 @@ started=$(now)
 code=0
 timeout 300 wine "$debug_view" "$slow_windows\\SlowUninstaller.exe" quiet </dev/null >"$work/second.lines" 2>&1 || code=$?
 uninstall_seconds=$(seconds_since "$started")
+run_folders_after_second=$(run_folders)
 restart
 snapshot take "$work/after.json"
+# Wine keeps the desktop's settings of a session under "Temporary System
+# Parameters" once a dialog has run (the first drill's): no trace of ours.
 if snapshot compare "$work/clean.json" "$work/after.json" \
-     --expect '^C:\\users\\[^\\]+\\Documents\\My Games(\\|$)' >"$work/compare.txt" 2>&1; then
+     --expect '^C:\\users\\[^\\]+\\Documents\\My Games(\\|$)' \
+     --expect '^HKEY_CURRENT_USER\\Software\\Wine\\Temporary System Parameters(\\|$)' \
+     >"$work/compare.txt" 2>&1; then
   trace=0
 else
   trace=$(grep -c UNEXPECTED "$work/compare.txt" || true)
 fi
 if [ "$left_after_kill" -gt 0 ] && [ "$left_after_kill" -lt "$installed_files" ] && [ "$outside" = 0 ] &&
+   [ "$run_folders_after_kill" = 1 ] && [ "$run_folders_after_second" = 0 ] &&
    [ "$code" = 0 ] && lines "$work/second.lines" | tail -n 1 | grep -qx SUCCESS && [ "$trace" = 0 ]; then
-  result "killed mid-run" ok "killed ${killed_after} s after start with $left_after_kill of $installed_files files left, 0 items touched outside the product ($temp_items in temp); second run SUCCESS in ${uninstall_seconds} s, zero trace after restart"
+  result "killed mid-run" ok "killed ${killed_after} s after start with $left_after_kill of $installed_files files left, 0 items touched outside the product ($temp_items in temp, 1 engine folder); second run SUCCESS in ${uninstall_seconds} s and removed that folder, zero trace after restart"
 else
-  result "killed mid-run" FAILED "killed ${killed_after} s after start with $left_after_kill of $installed_files files left, $outside items touched outside ($temp_items in temp), second run exit code $code, $trace kinds of trace after restart"
+  result "killed mid-run" FAILED "killed ${killed_after} s after start with $left_after_kill of $installed_files files left, $outside items touched outside ($temp_items in temp), $run_folders_after_kill engine folders after the kill and $run_folders_after_second after the second run, second run exit code $code, $trace kinds of trace after restart"
   grep -v '^temp items' "$work/outside.txt" || true; cat "$work/compare.txt"
   lines "$work/second.lines" | grep -v '^PROGRESS' || true
 fi
