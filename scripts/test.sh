@@ -4,7 +4,7 @@
 #   scripts/test.sh                   every test
 #   scripts/test.sh -L streams        one component, by label: base, streams,
 #                                     transactions, script, operations,
-#                                     platform, toolchain, uninstaller,
+#                                     platform, uninstaller,
 #                                     OstrelPackager, samples, fuzz, scripts
 #                                     (the script checks)
 #   scripts/test.sh -R ZipFile        tests whose names match
