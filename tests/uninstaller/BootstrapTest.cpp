@@ -40,24 +40,6 @@ protected:
         return folders;
     }
 
-    // A copy of an uninstaller of the build with some of the crash-reporter
-    // files beside it. Tests run copies: a copy in dialog mode marks itself
-    // for deletion at restart, and a new Wine session is a restart.
-    std::wstring PlaceUninstaller(const std::wstring& folder, const std::vector<std::wstring>& files,
-                                  const std::wstring& executable = UninstallerExe())
-    {
-        const std::wstring source = FolderOf(executable);
-        for (const std::wstring& name : files) {
-            CopyFileW((source + L"\\" + name).c_str(), (folder + L"\\" + name).c_str(), FALSE);
-        }
-        const std::wstring name = executable.substr(source.size() + 1);
-        CopyFileW(executable.c_str(), (folder + L"\\" + name).c_str(), FALSE);
-        return folder + L"\\" + name;
-    }
-
-    const std::vector<std::wstring> m_crashReporterFiles = {L"BsSndRpt.exe", L"BugSplat.dll",
-                                                            L"BugSplatRC.dll", L"DBGHELP.dll"};
-
     TempFolder m_folder;
 };
 
@@ -75,7 +57,7 @@ TEST_F(BootstrapTest, OnlyExactTokensAvoidTheBootstrap)
         {L"quiet", true},      {L"bootstrapped-quiet", false}, {L"bootstrapped", false},
     };
     const std::wstring uninstaller =
-        PlaceUninstaller(MakeFolder(L"app"), m_crashReporterFiles, ScenarioUninstallerExe());
+        PlaceUninstaller(MakeFolder(L"app"), ScenarioUninstallerExe());
     for (const auto& testCase : cases) {
         const std::wstring tempPath = MakeFolder(L"case" + std::to_wstring(&testCase - cases));
         ProcessRunOptions options;
@@ -134,7 +116,7 @@ TEST_F(BootstrapTest, FailuresShowTheirBoxesAndStartNothing)
 {
     // Started from inside the temp path, named in another letter case.
     const std::wstring loopTempPath = MakeFolder(L"loop");
-    const std::wstring looping = PlaceUninstaller(MakeFolder(L"loop\\Copy"), m_crashReporterFiles);
+    const std::wstring looping = PlaceUninstaller(MakeFolder(L"loop\\Copy"), UninstallerExe());
     ProcessRunOptions upperCaseTemp;
     upperCaseTemp.tempPath = UpperCase(loopTempPath) + L"\\";
     const std::wstring loopingCommand = Quoted(looping);
@@ -147,8 +129,8 @@ TEST_F(BootstrapTest, FailuresShowTheirBoxesAndStartNothing)
 
     // BugSplatRC.dll missing: the first two files are copied, then it stops.
     const std::wstring tempPath = MakeFolder(L"temp");
-    const std::wstring incomplete = PlaceUninstaller(
-        MakeFolder(L"incomplete"), {L"BsSndRpt.exe", L"BugSplat.dll", L"DBGHELP.dll"});
+    const std::wstring incomplete = PlaceUninstaller(MakeFolder(L"incomplete"), UninstallerExe(),
+                                                    {L"BsSndRpt.exe", L"BugSplat.dll", L"DBGHELP.dll"});
     ProcessRunOptions ownTemp;
     ownTemp.tempPath = tempPath + L"\\";
     run = RunProcessChain(Quoted(incomplete) + L" quiet", ownTemp);

@@ -9,10 +9,12 @@
 
 #include "TestSupport.h"
 #include "UninstallerProcess.h"
+#include "base/UniqueHandle.h"
 
 namespace {
 
 using namespace OstrelTest;
+using OstrelInstallEngine::UniqueHandle;
 
 std::vector<std::string> Lines(const std::string& text)
 {
@@ -95,15 +97,11 @@ TEST(QuietModeTest, LinesAndExitCodes)
 
 bool InstallLockIsHeldElsewhere()
 {
-    HANDLE mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, L"Global\\OstrelInstallEngineMutex");
-    if (mutex == nullptr) {
-        return false;
-    }
-    const DWORD result = WaitForSingleObject(mutex, 0);
+    const UniqueHandle mutex(OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, L"Global\\OstrelInstallEngineMutex"));
+    const DWORD result = mutex.IsValid() ? WaitForSingleObject(mutex.Get(), 0) : WAIT_FAILED;
     if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) {
-        ReleaseMutex(mutex);
+        ReleaseMutex(mutex.Get());
     }
-    CloseHandle(mutex);
     return result == WAIT_TIMEOUT;
 }
 
@@ -112,24 +110,23 @@ bool InstallLockIsHeldElsewhere()
 // if it had been alone.
 TEST(QuietModeTest, SecondUninstallFindsTheLockHeld)
 {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    SetEnvironmentVariableW(L"OSTREL_TEST_SCENARIO", L"hold-lock");
+    STARTUPINFOW startup = {sizeof(startup)};
     std::wstring command = Quoted(ScenarioUninstallerExe()) + L" bootstrapped-quiet";
-    PROCESS_INFORMATION holder = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &holder));
-    SetEnvironmentVariableW(L"OSTREL_TEST_SCENARIO", nullptr);
-    while (!InstallLockIsHeldElsewhere() && WaitForSingleObject(holder.hProcess, 50) == WAIT_TIMEOUT) {
+    PROCESS_INFORMATION started = {};
+    {
+        ScopedEnvironmentVariable scenario(L"OSTREL_TEST_SCENARIO", L"hold-lock");
+        ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &started));
+    }
+    const UniqueHandle holder(started.hProcess), thread(started.hThread);
+    while (!InstallLockIsHeldElsewhere() && WaitForSingleObject(holder.Get(), 50) == WAIT_TIMEOUT) {
     }
 
     const ProcessRunResult viewed = RunQuietCopy("success", true);
     const ProcessRunResult direct = RunQuietCopy("success", false);
-    WaitForSingleObject(holder.hProcess, INFINITE);
+    WaitForSingleObject(holder.Get(), INFINITE);
     DWORD holderExitCode = STILL_ACTIVE;
-    GetExitCodeProcess(holder.hProcess, &holderExitCode);
-    CloseHandle(holder.hProcess);
-    CloseHandle(holder.hThread);
+    GetExitCodeProcess(holder.Get(), &holderExitCode);
 
     EXPECT_EQ((std::vector<std::string>{
                   "ERROR\tAnother install or uninstall is in progress. Please cancel that "

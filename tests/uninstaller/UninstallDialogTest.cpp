@@ -17,6 +17,7 @@
 #include "UninstallerProcess.h"
 #include "base/GenericException.h"
 #include "base/Localizer.h"
+#include "base/UniqueHandle.h"
 #include "streams/FileStream.h"
 
 using namespace OstrelInstallEngine;
@@ -94,34 +95,29 @@ std::vector<HWND> WindowsWithControl(DWORD processId, int controlId)
 }
 
 // A copy of a test uninstaller started with "bootstrapped", as the bootstrap
-// would start it: it schedules its own file for deletion at restart, so it
-// runs from a temporary folder rather than from the build tree.
+// would start it, from a temporary folder (see PlaceUninstaller).
 class DialogUninstaller {
 public:
     DialogUninstaller(const char* builtExe, const std::wstring& gateFile)
     {
-        const std::wstring source = OstrelTest::HostPath(builtExe);
-        const std::wstring sourceFolder = source.substr(0, source.rfind(L'\\'));
-        CopyFolderFiles(sourceFolder);
-        const std::wstring exe = m_folder.File(source.substr(source.rfind(L'\\') + 1));
-        SetEnvironmentVariableW(L"OSTREL_DIALOG_TEST_GATE", gateFile.c_str());
-        std::wstring commandLine = L"\"" + exe + L"\" bootstrapped";
+        OstrelTest::ScopedEnvironmentVariable gate(L"OSTREL_DIALOG_TEST_GATE", gateFile);
+        std::wstring commandLine =
+            OstrelTest::Quoted(OstrelTest::PlaceUninstaller(m_folder.Path(), OstrelTest::HostPath(builtExe))) +
+            L" bootstrapped";
         STARTUPINFOW startup = {sizeof(startup)};
         PROCESS_INFORMATION process = {};
-        EXPECT_TRUE(CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                                   nullptr, nullptr, &startup, &process));
-        SetEnvironmentVariableW(L"OSTREL_DIALOG_TEST_GATE", nullptr);
-        CloseHandle(process.hThread);
-        m_process = process.hProcess;
+        EXPECT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &process));
+        UniqueHandle thread(process.hThread);
+        m_process.Set(process.hProcess);
         m_processId = process.dwProcessId;
     }
     ~DialogUninstaller()
     {
-        if (WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(m_process, 99);
-            WaitForSingleObject(m_process, INFINITE);
+        if (WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT) {
+            TerminateProcess(m_process.Get(), 99);
+            WaitForSingleObject(m_process.Get(), INFINITE);
         }
-        CloseHandle(m_process);
         OstrelTest::ForgetPendingDeletionsUnder(m_folder.Path());
     }
 
@@ -136,39 +132,19 @@ public:
         });
         return window;
     }
-    size_t CountWindowsWith(int controlId) const
-    {
-        return WindowsWithControl(m_processId, controlId).size();
-    }
+    size_t CountWindowsWith(int controlId) const { return WindowsWithControl(m_processId, controlId).size(); }
 
     DWORD WaitForExitCode() const
     {
         DWORD code = 99;
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_process, kPatienceMs));
-        GetExitCodeProcess(m_process, &code);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_process.Get(), kPatienceMs));
+        GetExitCodeProcess(m_process.Get(), &code);
         return code;
     }
 
 private:
-    void CopyFolderFiles(const std::wstring& sourceFolder)
-    {
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((sourceFolder + L"\\*").c_str(), &found);
-        ASSERT_NE(INVALID_HANDLE_VALUE, search);
-        do {
-            const std::wstring name = found.cFileName;
-            const bool isProgramFile = name.size() > 4 &&
-                                       (name.substr(name.size() - 4) == L".exe" ||
-                                        name.substr(name.size() - 4) == L".dll");
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && isProgramFile) {
-                CopyFileW((sourceFolder + L"\\" + name).c_str(), m_folder.File(name).c_str(), FALSE);
-            }
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-
     OstrelTest::TempFolder m_folder;
-    HANDLE m_process = nullptr;
+    UniqueHandle m_process;
     DWORD m_processId = 0;
 };
 

@@ -1,10 +1,12 @@
 // Runs the uninstaller (or a tool around it) as a real process chain under
 // Wine and collects what a person would have seen: the chain's output, the
-// message boxes (read and answered) and the exit code.
+// message boxes (read and answered) and the exit code. Also reads what a
+// built uninstaller carries: its resources and the archive among them.
 #pragma once
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,14 @@ std::wstring DebugViewExe();
 std::wstring Quoted(const std::wstring& path);
 std::wstring FolderOf(const std::wstring& path);
 
+// The crash reporter's files that the bootstrap copies beside the executable.
+const std::vector<std::wstring>& CrashReporterFiles();
+// Copies a built uninstaller and those of the files beside it into the folder;
+// returns the copy's path. Tests run copies: a copy in dialog mode marks
+// itself for deletion at restart, and a new Wine session is a restart.
+std::wstring PlaceUninstaller(const std::wstring& folder, const std::wstring& executable,
+                              const std::vector<std::wstring>& files = CrashReporterFiles());
+
 // Sub-folders of a folder (names only).
 std::vector<std::wstring> SubFolders(const std::wstring& folder);
 std::vector<std::wstring> FileNames(const std::wstring& folder);
@@ -51,5 +61,11 @@ std::vector<std::wstring> FileNames(const std::wstring& folder);
 std::vector<std::wstring> PendingDeletionsUnder(const std::wstring& folder);
 // Takes them out again, so that the test prefix does not collect them.
 void ForgetPendingDeletionsUnder(const std::wstring& folder);
+
+// Every resource of a program by "type/name/language" ("#10/#103/1033"), with its bytes.
+std::map<std::wstring, std::string> ProgramResources(const std::wstring& path);
+// The entries of a zip held in memory, name -> contents, each read to its end
+// and its CRC checked; the compression methods met go into methods.
+std::map<std::string, std::string> ZipEntries(const std::string& archive, std::vector<int>* methods = nullptr);
 
 }  // namespace OstrelTest

@@ -19,6 +19,8 @@
 #include "HostTestSupport.h"
 #include "TestConfig.h"
 #include "TestSupport.h"
+#include "UninstallerProcess.h"
+#include "base/RegistryKey.h"
 
 namespace {
 
@@ -26,11 +28,6 @@ using namespace OstrelTest;
 
 const char* const kPackageFiles[] = {"OstrelInstallEngine.ucs", "OstrelUninstaller.ucs",
                                      "Uninstall.lua", "Uninstaller.ucs"};
-
-std::wstring Quoted(const std::wstring& path)
-{
-    return L"\"" + path + L"\"";
-}
 
 std::wstring Wide(const std::string& text)
 {
@@ -57,62 +54,6 @@ void RemoveLineWith(std::wstring& text, const std::wstring& part)
 {
     const size_t start = text.rfind(L'\n', text.find(part)) + 1;
     text.erase(start, text.find(L'\n', start) + 1 - start);
-}
-
-// Every resource of a program by "type/name/language", with its bytes.
-std::map<std::wstring, std::string> Resources(const std::wstring& path)
-{
-    struct Walk {
-        HMODULE module;
-        std::map<std::wstring, std::string> found;
-        static std::wstring Id(LPCWSTR id)
-        {
-            return IS_INTRESOURCE(id) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(id)) : id;
-        }
-        static BOOL CALLBACK Language(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR walk)
-        {
-            HRSRC info = FindResourceExW(module, type, name, language);
-            reinterpret_cast<Walk*>(walk)->found[Id(type) + L"/" + Id(name) + L"/" + std::to_wstring(language)] =
-                std::string(static_cast<const char*>(LockResource(LoadResource(module, info))),
-                            SizeofResource(module, info));
-            return TRUE;
-        }
-        static BOOL CALLBACK Name(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR walk)
-        {
-            return EnumResourceLanguagesW(module, type, name, &Language, walk) || TRUE;
-        }
-        static BOOL CALLBACK Type(HMODULE module, LPWSTR type, LONG_PTR walk)
-        {
-            return EnumResourceNamesW(module, type, &Name, walk) || TRUE;
-        }
-    };
-    Walk walk{LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE), {}};
-    EnumResourceTypesW(walk.module, &Walk::Type, reinterpret_cast<LONG_PTR>(&walk));
-    FreeLibrary(walk.module);
-    return walk.found;
-}
-
-// The entries of a zip held in memory, each deflated: name -> contents.
-std::map<std::string, std::string> ZipEntries(const std::string& archive)
-{
-    TempFolder folder;
-    const std::wstring path = folder.File(L"a.zip");
-    WriteFileBytes(path, archive);
-    std::map<std::string, std::string> entries;
-    unzFile zip = unzOpen(std::string(path.begin(), path.end()).c_str());
-    for (int r = unzGoToFirstFile(zip); zip != nullptr && r == UNZ_OK; r = unzGoToNextFile(zip)) {
-        char name[512];
-        unz_file_info info;
-        unzGetCurrentFileInfo(zip, &info, name, sizeof(name), nullptr, 0, nullptr, 0);
-        std::string content(info.uncompressed_size, '\0');
-        unzOpenCurrentFile(zip);
-        unzReadCurrentFile(zip, &content[0], static_cast<unsigned>(content.size()));
-        EXPECT_EQ(UNZ_OK, unzCloseCurrentFile(zip)) << name;
-        EXPECT_EQ(Z_DEFLATED, static_cast<int>(info.compression_method)) << name;
-        entries[name] = content;
-    }
-    unzClose(zip);
-    return entries;
 }
 
 // The first bytes of the COFF symbol table that an unstripped program's
@@ -240,11 +181,13 @@ TEST_F(PackagerTest, BuiltUninstallerKeepsEverythingButTheArchive)
     std::string output;
     ASSERT_EQ(0, Build(Uninstaller(), L" --force", &output)) << output;
 
-    std::map<std::wstring, std::string> original = Resources(Uninstaller());
-    std::map<std::wstring, std::string> built = Resources(Output());
+    std::map<std::wstring, std::string> original = ProgramResources(Uninstaller());
+    std::map<std::wstring, std::string> built = ProgramResources(Output());
     const std::wstring archiveKey = L"#10/UNINSTALL.ZIP/1033";
     ASSERT_EQ(1u, built.count(archiveKey));
-    const std::map<std::string, std::string> entries = ZipEntries(built[archiveKey]);
+    std::vector<int> methods;
+    const std::map<std::string, std::string> entries = ZipEntries(built[archiveKey], &methods);
+    EXPECT_EQ(std::vector<int>(entries.size(), Z_DEFLATED), methods) << "every entry deflated";
     original.erase(archiveKey);
     built.erase(archiveKey);
     EXPECT_EQ(original, built);
@@ -343,46 +286,14 @@ end
 std::vector<bool> MachineState(const std::wstring& installDir)
 {
     const auto keyExists = [](HKEY root, const wchar_t* subkey) {
-        HKEY key = nullptr;
-        return RegOpenKeyExW(root, subkey, 0, KEY_READ, &key) == ERROR_SUCCESS && RegCloseKey(key) == 0;
+        OstrelInstallEngine::RegistryKey key;
+        return RegOpenKeyExW(root, subkey, 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
     };
     return {PathExists(installDir.substr(0, installDir.rfind(L'\\'))), PathExists(installDir),
             keyExists(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
                                           L"{7A2E5C90-4B1D-4E3F-8C6A-2D9F0B1E5A47}"),
             keyExists(HKEY_CURRENT_USER, L"Software\\OstrelTests\\Kestrel Works\\Lumen"),
             keyExists(HKEY_CURRENT_USER, L"Software\\OstrelTests\\Kestrel Works")};
-}
-
-// Runs a program with a pipe as its standard output and reads it to the end,
-// which comes when every process holding it has ended: the bootstrap hands it
-// to its copy, so this outlasts the relaunch. The first process's exit code.
-int RunToTheEndOfTheChain(std::wstring commandLine)
-{
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    CreatePipe(&readEnd, &writeEnd, &inherit, 0);
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = writeEnd;
-    PROCESS_INFORMATION process = {};
-    DWORD exitCode = 0xFFFFFFFF;
-    const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &process);
-    CloseHandle(writeEnd);
-    char buffer[256];
-    DWORD count = 0;
-    while (started && ReadFile(readEnd, buffer, sizeof(buffer), &count, nullptr) && count > 0) {
-    }
-    if (started) {
-        WaitForSingleObject(process.hProcess, INFINITE);
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(readEnd);
-    return static_cast<int>(exitCode);
 }
 
 // A second product, start to end: its payload's tables come from the tool,
@@ -405,10 +316,7 @@ TEST_F(PackagerTest, SecondProductInstallsAndUninstallsQuietly)
     std::string output;
     ASSERT_EQ(0, Build(Uninstaller(), L"", &output)) << output;
     MoveFileW(Output().c_str(), m_folder.File(L"LumenUninstall.exe").c_str());
-    const std::wstring uninstallerDir = Uninstaller().substr(0, Uninstaller().rfind(L'\\') + 1);
-    for (const wchar_t* name : {L"BsSndRpt.exe", L"BugSplat.dll", L"BugSplatRC.dll", L"DBGHELP.dll"}) {
-        CopyFileW((uninstallerDir + name).c_str(), m_folder.File(name).c_str(), FALSE);
-    }
+    PlaceUninstaller(m_folder.Path(), Uninstaller());  // for the crash reporter's files beside it
     WriteFileBytes(m_folder.File(L"install.lua"), kProductData + tables + kInstallScript);
 
     ASSERT_EQ(0, RunProgram(Quoted(ScriptHostPath()) + L" " + Quoted(m_folder.Path()) +
@@ -418,7 +326,9 @@ TEST_F(PackagerTest, SecondProductInstallsAndUninstallsQuietly)
     EXPECT_EQ((std::vector<bool>{true, true, true, true, true}), MachineState(installDir));
     EXPECT_EQ("x", ReadFileBytes(installDir + L"\\data\\maps\\one.map"));
 
-    EXPECT_EQ(0, RunToTheEndOfTheChain(Quoted(installDir + L"\\LumenUninstall.exe") + L" quiet"));
+    const ProcessRunResult run = RunProcessChain(Quoted(installDir + L"\\LumenUninstall.exe") + L" quiet", {});
+    EXPECT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_TRUE(run.boxes.empty());
     EXPECT_EQ(before, MachineState(installDir));
 }
 
