@@ -16,13 +16,11 @@ namespace {
 using namespace OstrelTest;
 using OstrelInstallEngine::UniqueHandle;
 
+// The lines of a chain's output (each ends with a line feed).
 std::vector<std::string> Lines(const std::string& text)
 {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        lines.push_back(text.substr(start, end - start));
-    }
+    std::vector<std::string> lines = SplitList(text, '\n');
+    lines.pop_back();
     return lines;
 }
 
@@ -36,15 +34,6 @@ bool ContainsInOrder(const std::vector<std::string>& lines, const std::vector<st
         }
     }
     return next == expected.size();
-}
-
-std::string Joined(const std::vector<std::string>& lines)
-{
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line + "\n";
-    }
-    return text;
 }
 
 ProcessRunResult RunQuietCopy(const std::string& scenario, bool throughDebugView)
@@ -84,7 +73,7 @@ TEST(QuietModeTest, LinesAndExitCodes)
         ASSERT_GE(lines.size(), testCase.expected.size()) << viewed.output;
         EXPECT_EQ(testCase.expected.front(), lines.front());
         EXPECT_EQ(testCase.expected.back(), lines.back());
-        EXPECT_TRUE(ContainsInOrder(lines, testCase.expected)) << Joined(lines);
+        EXPECT_TRUE(ContainsInOrder(lines, testCase.expected)) << viewed.output;
         EXPECT_FALSE(ContainsInOrder(lines, {"PROGRESS\t0.5005\tHalf"}));
         EXPECT_EQ(testCase.exitCode, viewed.exitCode);
         if (testCase.scenario == "success") {

@@ -74,24 +74,13 @@ void LoadTable(const std::string& name)
 // The top-level windows of one process that hold a control with the given id.
 std::vector<HWND> WindowsWithControl(DWORD processId, int controlId)
 {
-    struct Search {
-        DWORD processId;
-        int controlId;
-        std::vector<HWND> found;
-    } search = {processId, controlId, {}};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s->processId && IsWindowVisible(window) &&
-                GetDlgItem(window, s->controlId) != nullptr) {
-                s->found.push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> found;
+    for (HWND window : OstrelTest::VisibleWindowsOf({processId})) {
+        if (GetDlgItem(window, controlId) != nullptr) {
+            found.push_back(window);
+        }
+    }
+    return found;
 }
 
 // A copy of a test uninstaller started with "bootstrapped", as the bootstrap

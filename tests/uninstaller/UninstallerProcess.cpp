@@ -36,34 +36,26 @@ bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix)
                                 static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
 }
 
-struct WindowSearch {
-    ProcessFamily* family;
-    std::set<HWND>* handled;
-    ProcessRunResult* result;
-};
-
-BOOL CALLBACK InspectWindow(HWND window, LPARAM parameter)
+// Reads and answers each message box seen for the first time; any other
+// window is a dialog.
+void InspectWindows(const std::set<DWORD>& processIds, std::set<HWND>* handled, ProcessRunResult* result)
 {
-    auto* search = reinterpret_cast<WindowSearch*>(parameter);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (!IsWindowVisible(window) || search->handled->count(window) != 0 ||
-        search->family->Members().count(processId) == 0) {
-        return TRUE;
+    for (HWND window : VisibleWindowsOf(processIds)) {
+        if (!handled->insert(window).second) {
+            continue;
+        }
+        HWND textControl = GetDlgItem(window, kMessageBoxTextId);
+        if (textControl == nullptr) {
+            result->dialogSeen = true;
+            continue;
+        }
+        wchar_t caption[512] = L"";
+        wchar_t text[2048] = L"";
+        GetWindowTextW(window, caption, 512);
+        GetWindowTextW(textControl, text, 2048);
+        result->boxes.push_back({caption, text});
+        PostMessageW(window, WM_COMMAND, IDOK, 0);
     }
-    search->handled->insert(window);
-    HWND textControl = GetDlgItem(window, kMessageBoxTextId);
-    if (textControl == nullptr) {
-        search->result->dialogSeen = true;
-        return TRUE;
-    }
-    wchar_t caption[512] = L"";
-    wchar_t text[2048] = L"";
-    GetWindowTextW(window, caption, 512);
-    GetWindowTextW(textControl, text, 2048);
-    search->result->boxes.push_back({caption, text});
-    PostMessageW(window, WM_COMMAND, IDOK, 0);
-    return TRUE;
 }
 
 void EndAll(ProcessFamily& family)
@@ -174,11 +166,10 @@ ProcessRunResult RunProcessChain(const std::wstring& commandLine, const ProcessR
     const UniqueHandle process(started.hProcess), thread(started.hThread);
     ProcessFamily family(started.dwProcessId);
     std::set<HWND> handled;
-    WindowSearch search = {&family, &handled, &result};
     for (DWORD waited = 0; waited < kChainDeadlineMs; waited += kPollMs) {
         family.Refresh();
         result.childSeen = result.childSeen || family.Members().size() > 1;
-        EnumWindows(InspectWindow, reinterpret_cast<LPARAM>(&search));
+        InspectWindows(family.Members(), &handled, &result);
         const bool rootEnded = WaitForSingleObject(process.Get(), kPollMs) == WAIT_OBJECT_0;
         if (result.dialogSeen || (rootEnded && !options.waitForChildren)) {
             EndAll(family);
@@ -195,6 +186,26 @@ ProcessRunResult RunProcessChain(const std::wstring& commandLine, const ProcessR
     result.output.erase(std::remove(result.output.begin(), result.output.end(), '\r'), result.output.end());
     GetExitCodeProcess(process.Get(), &result.exitCode);
     return result;
+}
+
+std::vector<HWND> VisibleWindowsOf(const std::set<DWORD>& processIds)
+{
+    struct Search {
+        const std::set<DWORD>& processIds;
+        std::vector<HWND> found;
+    } search = {processIds, {}};
+    EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto* search = reinterpret_cast<Search*>(parameter);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (search->processIds.count(owner) != 0 && IsWindowVisible(window)) {
+                search->found.push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 std::wstring UninstallerExe()

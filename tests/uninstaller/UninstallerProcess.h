@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,8 @@ struct ProcessRunResult {
 };
 
 ProcessRunResult RunProcessChain(const std::wstring& commandLine, const ProcessRunOptions& options);
+// The visible top-level windows of these processes.
+std::vector<HWND> VisibleWindowsOf(const std::set<DWORD>& processIds);
 
 std::wstring UninstallerExe();          // the shipped package
 std::wstring ScenarioUninstallerExe();  // the test script's package

@@ -29,11 +29,6 @@ using namespace OstrelTest;
 const char* const kPackageFiles[] = {"OstrelInstallEngine.ucs", "OstrelUninstaller.ucs",
                                      "Uninstall.lua", "Uninstaller.ucs"};
 
-std::wstring Wide(const std::string& text)
-{
-    return std::wstring(text.begin(), text.end());
-}
-
 // Runs the tool; standard output and error together, CR LF as LF.
 int RunPackager(const std::wstring& arguments, std::string* output)
 {
@@ -77,9 +72,8 @@ public:
         }
     }
     std::wstring Package() const { return m_folder.File(L"package"); }
-    std::wstring PackageFile(const std::string& name) const { return Package() + L"\\" + Wide(name); }
+    std::wstring PackageFile(const std::string& name) const { return Package() + L"\\" + std::wstring(name.begin(), name.end()); }
     std::wstring Output() const { return m_folder.File(L"Product Uninstaller.exe"); }
-    std::wstring Uninstaller() const { return HostPath(OSTREL_TEST_UNINSTALLER_EXE); }
     int Build(const std::wstring& uninstaller, const std::wstring& extra, std::string* output)
     {
         return RunPackager(L"build " + Quoted(uninstaller) + L" " + Quoted(Package()) + L" " +
@@ -139,7 +133,7 @@ TEST_F(PackagerTest, RefusedInputsWriteNothing)
          L" --force", 3, "error: not an Ostrel uninstaller: it has no UNINSTALL.ZIP resource"},
         {[](PackagerTest&) {}, [](PackagerTest& t) { return t.PackageFile("Uninstall.lua"); },
          L" --force", 3, "error: not a Windows program"},
-        {[](PackagerTest& t) { CopyFileW(t.Uninstaller().c_str(), t.Output().c_str(), FALSE); },
+        {[](PackagerTest& t) { CopyFileW(UninstallerExe().c_str(), t.Output().c_str(), FALSE); },
          [](PackagerTest& t) { return t.Output(); }, L" --force", 4, "error: is one of the inputs"},
         {[](PackagerTest& t) { WriteFileBytes(t.Output(), "older"); }, nullptr, L"", 4,
          "error: exists already; add --force to replace it"},
@@ -151,7 +145,7 @@ TEST_F(PackagerTest, RefusedInputsWriteNothing)
         c.spoil(*this);
         const std::string before = PathExists(Output()) ? ReadFileBytes(Output()) : "<none>";
         std::string output;
-        EXPECT_EQ(c.exitCode, Build(c.uninstaller ? c.uninstaller(*this) : Uninstaller(), c.force, &output));
+        EXPECT_EQ(c.exitCode, Build(c.uninstaller ? c.uninstaller(*this) : UninstallerExe(), c.force, &output));
         EXPECT_NE(std::string::npos, output.find(c.message)) << output;
         EXPECT_EQ(before, PathExists(Output()) ? ReadFileBytes(Output()) : "<none>");
     }
@@ -179,9 +173,9 @@ TEST_F(PackagerTest, BuiltUninstallerKeepsEverythingButTheArchive)
     WriteFileBytes(PackageFile("extra\\noise.bin"), noise);
     WriteFileBytes(Output(), "older");
     std::string output;
-    ASSERT_EQ(0, Build(Uninstaller(), L" --force", &output)) << output;
+    ASSERT_EQ(0, Build(UninstallerExe(), L" --force", &output)) << output;
 
-    std::map<std::wstring, std::string> original = ProgramResources(Uninstaller());
+    std::map<std::wstring, std::string> original = ProgramResources(UninstallerExe());
     std::map<std::wstring, std::string> built = ProgramResources(Output());
     const std::wstring archiveKey = L"#10/UNINSTALL.ZIP/1033";
     ASSERT_EQ(1u, built.count(archiveKey));
@@ -200,7 +194,7 @@ TEST_F(PackagerTest, BuiltUninstallerKeepsEverythingButTheArchive)
         expected.emplace(name, ReadFileBytes(PackageFile(name)));
     }
     EXPECT_EQ(expected, entries);
-    EXPECT_EQ(CoffSymbols(ReadFileBytes(Uninstaller())), CoffSymbols(ReadFileBytes(Output())));
+    EXPECT_EQ(CoffSymbols(ReadFileBytes(UninstallerExe())), CoffSymbols(ReadFileBytes(Output())));
 }
 
 // The removal tables of a payload: files, then folders deepest first, in the
@@ -314,9 +308,9 @@ TEST_F(PackagerTest, SecondProductInstallsAndUninstallsQuietly)
     ASSERT_EQ(0, RunPackager(L"tables " + Quoted(m_folder.File(L"payload")), &tables)) << tables;
     WriteFileBytes(PackageFile("Uninstall.lua"), kProductData + tables + kUninstallScript);
     std::string output;
-    ASSERT_EQ(0, Build(Uninstaller(), L"", &output)) << output;
+    ASSERT_EQ(0, Build(UninstallerExe(), L"", &output)) << output;
     MoveFileW(Output().c_str(), m_folder.File(L"LumenUninstall.exe").c_str());
-    PlaceUninstaller(m_folder.Path(), Uninstaller());  // for the crash reporter's files beside it
+    PlaceUninstaller(m_folder.Path(), UninstallerExe());  // for the crash reporter's files beside it
     WriteFileBytes(m_folder.File(L"install.lua"), kProductData + tables + kInstallScript);
 
     ASSERT_EQ(0, RunProgram(Quoted(ScriptHostPath()) + L" " + Quoted(m_folder.Path()) +
