@@ -60,11 +60,8 @@ TEST_F(BootstrapTest, OnlyExactTokensAvoidTheBootstrap)
         PlaceUninstaller(MakeFolder(L"app"), ScenarioUninstallerExe());
     for (const auto& testCase : cases) {
         const std::wstring tempPath = MakeFolder(L"case" + std::to_wstring(&testCase - cases));
-        ProcessRunOptions options;
-        options.tempPath = tempPath + L"\\";
-        options.waitForChildren = false;
         const ProcessRunResult run =
-            RunProcessChain(Quoted(uninstaller) + L" " + testCase.arguments, options);
+            RunProcessChain(Quoted(uninstaller) + L" " + testCase.arguments, {tempPath + L"\\", "success", false});
         SCOPED_TRACE(testCase.arguments);
         EXPECT_EQ(testCase.bootstraps ? 1u : 0u, CopyFolders(tempPath).size());
         EXPECT_TRUE(run.boxes.empty());
@@ -82,21 +79,17 @@ TEST_F(BootstrapTest, OnlyExactTokensAvoidTheBootstrap)
 TEST_F(BootstrapTest, QuietChainLeavesOnlyItsRestartDeletions)
 {
     const std::wstring tempPath = MakeFolder(L"with blanks in it");
-    ProcessRunOptions options;
-    options.tempPath = tempPath + L"\\";
-    const ProcessRunResult run =
-        RunProcessChain(Quoted(DebugViewExe()) + L" " + Quoted(ScenarioUninstallerExe()) + L" quiet", options);
+    const ProcessRunResult run = RunProcessChain(
+        Quoted(DebugViewExe()) + L" " + Quoted(ScenarioUninstallerExe()) + L" quiet", {tempPath + L"\\"});
     EXPECT_EQ(0u, run.exitCode) << run.output;
     EXPECT_NE(std::string::npos, run.output.find("\nSUCCESS\n")) << run.output;
 
     const std::vector<std::wstring> copies = CopyFolders(tempPath);
     ASSERT_EQ(1u, copies.size());
     EXPECT_EQ(SubFolders(tempPath).size(), 1u) << "the engine's temp folder is left";
-    std::vector<std::wstring> files = FileNames(copies[0]);
-    std::sort(files.begin(), files.end());
     EXPECT_EQ((std::vector<std::wstring>{L"BsSndRpt.exe", L"BugSplat.dll", L"BugSplatRC.dll",
                                          L"DBGHELP.dll", L"ScenarioUninstaller.exe"}),
-              files);
+              FileNames(copies[0]));
     const std::wstring& copy = copies[0];
     EXPECT_EQ((std::vector<std::wstring>{copy + L"\\BsSndRpt.exe", copy + L"\\BugSplat.dll",
                                          copy + L"\\BugSplatRC.dll", copy + L"\\DBGHELP.dll", copy,
@@ -117,10 +110,8 @@ TEST_F(BootstrapTest, FailuresShowTheirBoxesAndStartNothing)
     // Started from inside the temp path, named in another letter case.
     const std::wstring loopTempPath = MakeFolder(L"loop");
     const std::wstring looping = PlaceUninstaller(MakeFolder(L"loop\\Copy"), UninstallerExe());
-    ProcessRunOptions upperCaseTemp;
-    upperCaseTemp.tempPath = UpperCase(loopTempPath) + L"\\";
     const std::wstring loopingCommand = Quoted(looping);
-    ProcessRunResult run = RunProcessChain(loopingCommand, upperCaseTemp);
+    ProcessRunResult run = RunProcessChain(loopingCommand, {UpperCase(loopTempPath) + L"\\"});
     EXPECT_EQ(1u, run.exitCode);
     ASSERT_EQ(1u, run.boxes.size());
     EXPECT_EQ(L"Uninstall Error", run.boxes[0].caption);
@@ -131,9 +122,7 @@ TEST_F(BootstrapTest, FailuresShowTheirBoxesAndStartNothing)
     const std::wstring tempPath = MakeFolder(L"temp");
     const std::wstring incomplete = PlaceUninstaller(MakeFolder(L"incomplete"), UninstallerExe(),
                                                     {L"BsSndRpt.exe", L"BugSplat.dll", L"DBGHELP.dll"});
-    ProcessRunOptions ownTemp;
-    ownTemp.tempPath = tempPath + L"\\";
-    run = RunProcessChain(Quoted(incomplete) + L" quiet", ownTemp);
+    run = RunProcessChain(Quoted(incomplete) + L" quiet", {tempPath + L"\\"});
     EXPECT_EQ(1u, run.exitCode);
     ASSERT_EQ(1u, run.boxes.size());
     EXPECT_EQ(L"Uninstall Error", run.boxes[0].caption);
@@ -141,18 +130,16 @@ TEST_F(BootstrapTest, FailuresShowTheirBoxesAndStartNothing)
     EXPECT_FALSE(run.childSeen);
     const std::vector<std::wstring> copies = CopyFolders(tempPath);
     ASSERT_EQ(1u, copies.size());
-    std::vector<std::wstring> files = FileNames(copies[0]);
-    std::sort(files.begin(), files.end());
-    EXPECT_EQ((std::vector<std::wstring>{L"BsSndRpt.exe", L"BugSplat.dll", L"OstrelUninstaller.exe"}), files);
+    EXPECT_EQ((std::vector<std::wstring>{L"BsSndRpt.exe", L"BugSplat.dll", L"OstrelUninstaller.exe"}),
+              FileNames(copies[0]));
     EXPECT_TRUE(PendingDeletionsUnder(tempPath).empty());
 
     // A temp path that does not exist: the folder cannot be created.
-    ProcessRunOptions missingTemp;
-    missingTemp.tempPath = m_folder.File(L"missing") + L"\\";
-    run = RunProcessChain(Quoted(UninstallerExe()), missingTemp);
+    const std::wstring missingTemp = m_folder.File(L"missing") + L"\\";
+    run = RunProcessChain(Quoted(UninstallerExe()), {missingTemp});
     EXPECT_EQ(1u, run.exitCode);
     ASSERT_EQ(2u, run.boxes.size());
-    EXPECT_EQ(0u, run.boxes[0].text.find(L"Could not create temp folder: " + missingTemp.tempPath));
+    EXPECT_EQ(0u, run.boxes[0].text.find(L"Could not create temp folder: " + missingTemp));
     EXPECT_EQ(L"Uninstall bootstrap, InitTempDir error.", run.boxes[1].text);
     EXPECT_FALSE(run.childSeen);
 }

@@ -38,11 +38,9 @@ bool ContainsInOrder(const std::vector<std::string>& lines, const std::vector<st
 
 ProcessRunResult RunQuietCopy(const std::string& scenario, bool throughDebugView)
 {
-    ProcessRunOptions options;
-    options.scenario = scenario;
     const std::wstring uninstaller = Quoted(ScenarioUninstallerExe()) + L" bootstrapped-quiet";
     return RunProcessChain(throughDebugView ? Quoted(DebugViewExe()) + L" " + uninstaller : uninstaller,
-                           options);
+                           {L"", scenario});
 }
 
 const char kFailureLine[] = "ERROR\tAn error occurred during uninstall";

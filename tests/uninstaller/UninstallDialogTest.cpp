@@ -224,9 +224,7 @@ TEST_F(UninstallDialogTest, RunFollowsTheScriptAndTheAnswer)
         SCOPED_TRACE(c.tick ? "ticked" : "unticked");
         OstrelTest::TempFolder gateFolder;
         const std::wstring gate = gateFolder.File(L"go");
-        CreateDirectoryW(SavedGamesFolder().substr(0, SavedGamesFolder().rfind(L'\\')).c_str(),
-                         nullptr);
-        CreateDirectoryW(SavedGamesFolder().c_str(), nullptr);
+        SHCreateDirectoryExW(nullptr, SavedGamesFolder().c_str(), nullptr);
         OstrelTest::WriteFileBytes(SavedGamesFolder() + L"\\slot1.sav", "saved");
 
         DialogUninstaller uninstaller(OSTREL_TEST_DIALOG_UNINSTALLER_EXE, gate);

@@ -208,31 +208,6 @@ std::vector<HWND> VisibleWindowsOf(const std::set<DWORD>& processIds)
     return search.found;
 }
 
-std::wstring UninstallerExe()
-{
-    return HostPath(OSTREL_TEST_UNINSTALLER_EXE);
-}
-
-std::wstring ScenarioUninstallerExe()
-{
-    return HostPath(OSTREL_TEST_SCENARIO_UNINSTALLER_EXE);
-}
-
-std::wstring DebugViewExe()
-{
-    return HostPath(OSTREL_TEST_DEBUG_VIEW_EXE);
-}
-
-std::wstring Quoted(const std::wstring& path)
-{
-    return L"\"" + path + L"\"";
-}
-
-std::wstring FolderOf(const std::wstring& path)
-{
-    return path.substr(0, path.rfind(L'\\'));
-}
-
 const std::vector<std::wstring>& CrashReporterFiles()
 {
     static const std::vector<std::wstring> files = {L"BsSndRpt.exe", L"BugSplat.dll", L"BugSplatRC.dll",
@@ -259,7 +234,9 @@ std::vector<std::wstring> SubFolders(const std::wstring& folder)
 
 std::vector<std::wstring> FileNames(const std::wstring& folder)
 {
-    return Entries(folder, false);
+    std::vector<std::wstring> names = Entries(folder, false);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::vector<std::wstring> PendingDeletionsUnder(const std::wstring& folder)

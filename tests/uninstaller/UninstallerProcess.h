@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "TestConfig.h"
+#include "TestSupport.h"
+
 namespace OstrelTest {
 
 struct MessageBoxSeen {
@@ -41,11 +44,12 @@ ProcessRunResult RunProcessChain(const std::wstring& commandLine, const ProcessR
 // The visible top-level windows of these processes.
 std::vector<HWND> VisibleWindowsOf(const std::set<DWORD>& processIds);
 
-std::wstring UninstallerExe();          // the shipped package
-std::wstring ScenarioUninstallerExe();  // the test script's package
-std::wstring DebugViewExe();
-std::wstring Quoted(const std::wstring& path);
-std::wstring FolderOf(const std::wstring& path);
+// The shipped package's uninstaller, the test script's one, and the viewer.
+inline std::wstring UninstallerExe() { return HostPath(OSTREL_TEST_UNINSTALLER_EXE); }
+inline std::wstring ScenarioUninstallerExe() { return HostPath(OSTREL_TEST_SCENARIO_UNINSTALLER_EXE); }
+inline std::wstring DebugViewExe() { return HostPath(OSTREL_TEST_DEBUG_VIEW_EXE); }
+inline std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+inline std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
 
 // The crash reporter's files that the bootstrap copies beside the executable.
 const std::vector<std::wstring>& CrashReporterFiles();
@@ -57,6 +61,7 @@ std::wstring PlaceUninstaller(const std::wstring& folder, const std::wstring& ex
 
 // Sub-folders of a folder (names only).
 std::vector<std::wstring> SubFolders(const std::wstring& folder);
+// Files of a folder (names only, sorted).
 std::vector<std::wstring> FileNames(const std::wstring& folder);
 
 // Paths marked for deletion at restart (PendingFileRenameOperations, without
