@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cwctype>
-
 #include "TestSupport.h"
 #include "UninstallerProcess.h"
 
@@ -97,12 +94,6 @@ TEST_F(BootstrapTest, QuietChainLeavesOnlyItsRestartDeletions)
               PendingDeletionsUnder(tempPath));
 }
 
-std::wstring UpperCase(std::wstring text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), towupper);
-    return text;
-}
-
 // The failure paths show their box with the exact text, end with 1 and start
 // no copy.
 TEST_F(BootstrapTest, FailuresShowTheirBoxesAndStartNothing)
@@ -110,8 +101,10 @@ TEST_F(BootstrapTest, FailuresShowTheirBoxesAndStartNothing)
     // Started from inside the temp path, named in another letter case.
     const std::wstring loopTempPath = MakeFolder(L"loop");
     const std::wstring looping = PlaceUninstaller(MakeFolder(L"loop\\Copy"), UninstallerExe());
+    std::wstring upperCaseTemp = loopTempPath + L"\\";
+    CharUpperW(&upperCaseTemp[0]);
     const std::wstring loopingCommand = Quoted(looping);
-    ProcessRunResult run = RunProcessChain(loopingCommand, {UpperCase(loopTempPath) + L"\\"});
+    ProcessRunResult run = RunProcessChain(loopingCommand, {upperCaseTemp});
     EXPECT_EQ(1u, run.exitCode);
     ASSERT_EQ(1u, run.boxes.size());
     EXPECT_EQ(L"Uninstall Error", run.boxes[0].caption);

@@ -38,13 +38,13 @@ const DWORD kPatienceMs = 60000;
 // Polls until the condition holds; false when patience runs out.
 bool WaitUntil(const std::function<bool()>& condition)
 {
-    for (DWORD waited = 0; waited < kPatienceMs; waited += 20) {
-        if (condition()) {
-            return true;
+    for (DWORD waited = 0; !condition(); waited += 20) {
+        if (waited >= kPatienceMs) {
+            return false;
         }
         Sleep(20);
     }
-    return condition();
+    return true;
 }
 
 std::wstring WindowText(HWND window)
@@ -62,13 +62,6 @@ std::wstring ControlText(HWND dialog, int id)
 std::wstring Text(int id)
 {
     return Localizer::GetInstance()->GetString(id);
-}
-
-void LoadTable(const std::string& name)
-{
-    auto stream = std::make_unique<FileStream>();
-    stream->Open(OstrelTest::SourcePath("uninstall_package/" + name));
-    Localizer::GetInstance()->Load(std::move(stream));
 }
 
 // The top-level windows of one process that hold a control with the given id.
@@ -181,9 +174,11 @@ class UninstallDialogTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        LoadTable("OstrelInstallEngine.ucs");
-        LoadTable("OstrelUninstaller.ucs");
-        LoadTable("Uninstaller.ucs");
+        for (const char* name : {"OstrelInstallEngine.ucs", "OstrelUninstaller.ucs", "Uninstaller.ucs"}) {
+            auto stream = std::make_unique<FileStream>();
+            stream->Open(OstrelTest::SourcePath(std::string("uninstall_package/") + name));
+            Localizer::GetInstance()->Load(std::move(stream));
+        }
     }
 
     // The ready state as the forced first refresh shows it: every text from
