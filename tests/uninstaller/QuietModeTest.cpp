@@ -54,15 +54,16 @@ TEST(QuietModeTest, LinesAndExitCodes)
     const struct {
         std::string scenario;
         DWORD exitCode;
+        size_t exactTail;  // how many of the last lines come just as expected
         std::vector<std::string> expected;
     } cases[] = {
-        {"success", 0,
+        {"success", 0, 3,
          {"PROGRESS\t0.0000\t", "PROGRESS\t0.5000\tHalf", "PROGRESS\t0.5011\tHalf",
           "PROGRESS\t0.5011\tTwo\\nlines, a back\\\\slash and a\ttab",
           "PROBLEM\tFirst problem (10301)", "PROBLEM\tSecond\\\\problem (10302)", "SUCCESS"}},
-        {"fail-execute", 1, {"PROGRESS\t0.0000\t", "PROGRESS\t0.2500\tWorking", kFailureLine}},
-        {"fail-prepare", 1, {"PROGRESS\t0.0000\t", kFailureLine}},
-        {"wide-text", 0, {"PROGRESS\t0.0000\t", "PROGRESS\t0.5000\tOmega ? end", "SUCCESS"}},
+        {"fail-execute", 1, 1, {"PROGRESS\t0.0000\t", "PROGRESS\t0.2500\tWorking", kFailureLine}},
+        {"fail-prepare", 1, 1, {"PROGRESS\t0.0000\t", kFailureLine}},
+        {"wide-text", 0, 1, {"PROGRESS\t0.0000\t", "PROGRESS\t0.5000\tOmega ? end", "SUCCESS"}},
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.scenario);
@@ -70,14 +71,11 @@ TEST(QuietModeTest, LinesAndExitCodes)
         const std::vector<std::string> lines = Lines(viewed.output);
         ASSERT_GE(lines.size(), testCase.expected.size()) << viewed.output;
         EXPECT_EQ(testCase.expected.front(), lines.front());
-        EXPECT_EQ(testCase.expected.back(), lines.back());
+        EXPECT_EQ(std::vector<std::string>(testCase.expected.end() - testCase.exactTail, testCase.expected.end()),
+                  std::vector<std::string>(lines.end() - testCase.exactTail, lines.end()));
         EXPECT_TRUE(ContainsInOrder(lines, testCase.expected)) << viewed.output;
         EXPECT_FALSE(ContainsInOrder(lines, {"PROGRESS\t0.5005\tHalf"}));
         EXPECT_EQ(testCase.exitCode, viewed.exitCode);
-        if (testCase.scenario == "success") {
-            EXPECT_EQ(testCase.expected[testCase.expected.size() - 2], lines[lines.size() - 2]);
-            EXPECT_EQ(testCase.expected[testCase.expected.size() - 3], lines[lines.size() - 3]);
-        }
         EXPECT_EQ(testCase.exitCode, RunQuietCopy(testCase.scenario, false).exitCode);
     }
 }
