@@ -324,7 +324,8 @@ std::map<std::string, std::string> ZipEntries(const std::string& archive, std::v
         unzGetCurrentFileInfo(zip, &info, name, sizeof(name), nullptr, 0, nullptr, 0);
         std::string content(info.uncompressed_size, '\0');
         unzOpenCurrentFile(zip);
-        const int read = content.empty() ? 0 : unzReadCurrentFile(zip, &content[0], static_cast<unsigned>(content.size()));
+        const int read =
+            content.empty() ? 0 : unzReadCurrentFile(zip, &content[0], static_cast<unsigned>(content.size()));
         EXPECT_EQ(static_cast<int>(content.size()), read) << name;
         EXPECT_EQ(UNZ_OK, unzCloseCurrentFile(zip)) << "CRC of " << name;
         if (methods != nullptr) {

@@ -72,7 +72,10 @@ public:
         }
     }
     std::wstring Package() const { return m_folder.File(L"package"); }
-    std::wstring PackageFile(const std::string& name) const { return Package() + L"\\" + std::wstring(name.begin(), name.end()); }
+    std::wstring PackageFile(const std::string& name) const
+    {
+        return Package() + L"\\" + std::wstring(name.begin(), name.end());
+    }
     std::wstring Output() const { return m_folder.File(L"Product Uninstaller.exe"); }
     int Build(const std::wstring& uninstaller, const std::wstring& extra, std::string* output)
     {
