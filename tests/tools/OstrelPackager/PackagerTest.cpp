@@ -26,9 +26,6 @@ namespace {
 
 using namespace OstrelTest;
 
-const char* const kPackageFiles[] = {"OstrelInstallEngine.ucs", "OstrelUninstaller.ucs",
-                                     "Uninstall.lua", "Uninstaller.ucs"};
-
 // Runs the tool; standard output and error together, CR LF as LF.
 int RunPackager(const std::wstring& arguments, std::string* output)
 {
@@ -67,8 +64,8 @@ public:
     void SetUp() override
     {
         CreateDirectoryW(Package().c_str(), nullptr);
-        for (const char* name : kPackageFiles) {
-            WriteFileBytes(PackageFile(name), ReadFileBytes(SourcePath(std::string("uninstall_package/") + name)));
+        for (const std::string& name : SplitList(OSTREL_TEST_PACKAGE_FILES, '|')) {
+            WriteFileBytes(PackageFile(name), ReadFileBytes(SourcePath("uninstall_package/" + name)));
         }
     }
     std::wstring Package() const { return m_folder.File(L"package"); }
@@ -193,7 +190,7 @@ TEST_F(PackagerTest, BuiltUninstallerKeepsEverythingButTheArchive)
     }
     std::map<std::string, std::string> expected = {
         {"Uninstall.lua", script}, {"extra/notes.txt", "notes"}, {"extra/noise.bin", noise}};
-    for (const char* name : kPackageFiles) {
+    for (const std::string& name : SplitList(OSTREL_TEST_PACKAGE_FILES, '|')) {
         expected.emplace(name, ReadFileBytes(PackageFile(name)));
     }
     EXPECT_EQ(expected, entries);
