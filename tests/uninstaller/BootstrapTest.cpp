@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cwctype>
-
 #include "TestSupport.h"
 #include "UninstallerProcess.h"
 
@@ -40,24 +37,6 @@ protected:
         return folders;
     }
 
-    // A copy of an uninstaller of the build with some of the crash-reporter
-    // files beside it. Tests run copies: a copy in dialog mode marks itself
-    // for deletion at restart, and a new Wine session is a restart.
-    std::wstring PlaceUninstaller(const std::wstring& folder, const std::vector<std::wstring>& files,
-                                  const std::wstring& executable = UninstallerExe())
-    {
-        const std::wstring source = FolderOf(executable);
-        for (const std::wstring& name : files) {
-            CopyFileW((source + L"\\" + name).c_str(), (folder + L"\\" + name).c_str(), FALSE);
-        }
-        const std::wstring name = executable.substr(source.size() + 1);
-        CopyFileW(executable.c_str(), (folder + L"\\" + name).c_str(), FALSE);
-        return folder + L"\\" + name;
-    }
-
-    const std::vector<std::wstring> m_crashReporterFiles = {L"BsSndRpt.exe", L"BugSplat.dll",
-                                                            L"BugSplatRC.dll", L"DBGHELP.dll"};
-
     TempFolder m_folder;
 };
 
@@ -75,14 +54,11 @@ TEST_F(BootstrapTest, OnlyExactTokensAvoidTheBootstrap)
         {L"quiet", true},      {L"bootstrapped-quiet", false}, {L"bootstrapped", false},
     };
     const std::wstring uninstaller =
-        PlaceUninstaller(MakeFolder(L"app"), m_crashReporterFiles, ScenarioUninstallerExe());
+        PlaceUninstaller(MakeFolder(L"app"), ScenarioUninstallerExe());
     for (const auto& testCase : cases) {
         const std::wstring tempPath = MakeFolder(L"case" + std::to_wstring(&testCase - cases));
-        ProcessRunOptions options;
-        options.tempPath = tempPath + L"\\";
-        options.waitForChildren = false;
         const ProcessRunResult run =
-            RunProcessChain(Quoted(uninstaller) + L" " + testCase.arguments, options);
+            RunProcessChain(Quoted(uninstaller) + L" " + testCase.arguments, {tempPath + L"\\", "success", false});
         SCOPED_TRACE(testCase.arguments);
         EXPECT_EQ(testCase.bootstraps ? 1u : 0u, CopyFolders(tempPath).size());
         EXPECT_TRUE(run.boxes.empty());
@@ -100,32 +76,22 @@ TEST_F(BootstrapTest, OnlyExactTokensAvoidTheBootstrap)
 TEST_F(BootstrapTest, QuietChainLeavesOnlyItsRestartDeletions)
 {
     const std::wstring tempPath = MakeFolder(L"with blanks in it");
-    ProcessRunOptions options;
-    options.tempPath = tempPath + L"\\";
-    const ProcessRunResult run =
-        RunProcessChain(Quoted(DebugViewExe()) + L" " + Quoted(ScenarioUninstallerExe()) + L" quiet", options);
+    const ProcessRunResult run = RunProcessChain(
+        Quoted(DebugViewExe()) + L" " + Quoted(ScenarioUninstallerExe()) + L" quiet", {tempPath + L"\\"});
     EXPECT_EQ(0u, run.exitCode) << run.output;
     EXPECT_NE(std::string::npos, run.output.find("\nSUCCESS\n")) << run.output;
 
     const std::vector<std::wstring> copies = CopyFolders(tempPath);
     ASSERT_EQ(1u, copies.size());
     EXPECT_EQ(SubFolders(tempPath).size(), 1u) << "the engine's temp folder is left";
-    std::vector<std::wstring> files = FileNames(copies[0]);
-    std::sort(files.begin(), files.end());
     EXPECT_EQ((std::vector<std::wstring>{L"BsSndRpt.exe", L"BugSplat.dll", L"BugSplatRC.dll",
                                          L"DBGHELP.dll", L"ScenarioUninstaller.exe"}),
-              files);
+              FileNames(copies[0]));
     const std::wstring& copy = copies[0];
     EXPECT_EQ((std::vector<std::wstring>{copy + L"\\BsSndRpt.exe", copy + L"\\BugSplat.dll",
                                          copy + L"\\BugSplatRC.dll", copy + L"\\DBGHELP.dll", copy,
                                          copy + L"\\ScenarioUninstaller.exe", copy}),
               PendingDeletionsUnder(tempPath));
-}
-
-std::wstring UpperCase(std::wstring text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), towupper);
-    return text;
 }
 
 // The failure paths show their box with the exact text, end with 1 and start
@@ -134,11 +100,11 @@ TEST_F(BootstrapTest, FailuresShowTheirBoxesAndStartNothing)
 {
     // Started from inside the temp path, named in another letter case.
     const std::wstring loopTempPath = MakeFolder(L"loop");
-    const std::wstring looping = PlaceUninstaller(MakeFolder(L"loop\\Copy"), m_crashReporterFiles);
-    ProcessRunOptions upperCaseTemp;
-    upperCaseTemp.tempPath = UpperCase(loopTempPath) + L"\\";
+    const std::wstring looping = PlaceUninstaller(MakeFolder(L"loop\\Copy"), UninstallerExe());
+    std::wstring upperCaseTemp = loopTempPath + L"\\";
+    CharUpperW(&upperCaseTemp[0]);
     const std::wstring loopingCommand = Quoted(looping);
-    ProcessRunResult run = RunProcessChain(loopingCommand, upperCaseTemp);
+    ProcessRunResult run = RunProcessChain(loopingCommand, {upperCaseTemp});
     EXPECT_EQ(1u, run.exitCode);
     ASSERT_EQ(1u, run.boxes.size());
     EXPECT_EQ(L"Uninstall Error", run.boxes[0].caption);
@@ -147,11 +113,9 @@ TEST_F(BootstrapTest, FailuresShowTheirBoxesAndStartNothing)
 
     // BugSplatRC.dll missing: the first two files are copied, then it stops.
     const std::wstring tempPath = MakeFolder(L"temp");
-    const std::wstring incomplete = PlaceUninstaller(
-        MakeFolder(L"incomplete"), {L"BsSndRpt.exe", L"BugSplat.dll", L"DBGHELP.dll"});
-    ProcessRunOptions ownTemp;
-    ownTemp.tempPath = tempPath + L"\\";
-    run = RunProcessChain(Quoted(incomplete) + L" quiet", ownTemp);
+    const std::wstring incomplete = PlaceUninstaller(MakeFolder(L"incomplete"), UninstallerExe(),
+                                                    {L"BsSndRpt.exe", L"BugSplat.dll", L"DBGHELP.dll"});
+    run = RunProcessChain(Quoted(incomplete) + L" quiet", {tempPath + L"\\"});
     EXPECT_EQ(1u, run.exitCode);
     ASSERT_EQ(1u, run.boxes.size());
     EXPECT_EQ(L"Uninstall Error", run.boxes[0].caption);
@@ -159,18 +123,16 @@ TEST_F(BootstrapTest, FailuresShowTheirBoxesAndStartNothing)
     EXPECT_FALSE(run.childSeen);
     const std::vector<std::wstring> copies = CopyFolders(tempPath);
     ASSERT_EQ(1u, copies.size());
-    std::vector<std::wstring> files = FileNames(copies[0]);
-    std::sort(files.begin(), files.end());
-    EXPECT_EQ((std::vector<std::wstring>{L"BsSndRpt.exe", L"BugSplat.dll", L"OstrelUninstaller.exe"}), files);
+    EXPECT_EQ((std::vector<std::wstring>{L"BsSndRpt.exe", L"BugSplat.dll", L"OstrelUninstaller.exe"}),
+              FileNames(copies[0]));
     EXPECT_TRUE(PendingDeletionsUnder(tempPath).empty());
 
     // A temp path that does not exist: the folder cannot be created.
-    ProcessRunOptions missingTemp;
-    missingTemp.tempPath = m_folder.File(L"missing") + L"\\";
-    run = RunProcessChain(Quoted(UninstallerExe()), missingTemp);
+    const std::wstring missingTemp = m_folder.File(L"missing") + L"\\";
+    run = RunProcessChain(Quoted(UninstallerExe()), {missingTemp});
     EXPECT_EQ(1u, run.exitCode);
     ASSERT_EQ(2u, run.boxes.size());
-    EXPECT_EQ(0u, run.boxes[0].text.find(L"Could not create temp folder: " + missingTemp.tempPath));
+    EXPECT_EQ(0u, run.boxes[0].text.find(L"Could not create temp folder: " + missingTemp));
     EXPECT_EQ(L"Uninstall bootstrap, InitTempDir error.", run.boxes[1].text);
     EXPECT_FALSE(run.childSeen);
 }

@@ -9,18 +9,18 @@
 
 #include "TestSupport.h"
 #include "UninstallerProcess.h"
+#include "base/UniqueHandle.h"
 
 namespace {
 
 using namespace OstrelTest;
+using OstrelInstallEngine::UniqueHandle;
 
+// The lines of a chain's output (each ends with a line feed).
 std::vector<std::string> Lines(const std::string& text)
 {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        lines.push_back(text.substr(start, end - start));
-    }
+    std::vector<std::string> lines = SplitList(text, '\n');
+    lines.pop_back();
     return lines;
 }
 
@@ -36,22 +36,11 @@ bool ContainsInOrder(const std::vector<std::string>& lines, const std::vector<st
     return next == expected.size();
 }
 
-std::string Joined(const std::vector<std::string>& lines)
-{
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line + "\n";
-    }
-    return text;
-}
-
 ProcessRunResult RunQuietCopy(const std::string& scenario, bool throughDebugView)
 {
-    ProcessRunOptions options;
-    options.scenario = scenario;
     const std::wstring uninstaller = Quoted(ScenarioUninstallerExe()) + L" bootstrapped-quiet";
     return RunProcessChain(throughDebugView ? Quoted(DebugViewExe()) + L" " + uninstaller : uninstaller,
-                           options);
+                           {L"", scenario});
 }
 
 const char kFailureLine[] = "ERROR\tAn error occurred during uninstall";
@@ -65,15 +54,16 @@ TEST(QuietModeTest, LinesAndExitCodes)
     const struct {
         std::string scenario;
         DWORD exitCode;
+        size_t exactTail;  // how many of the last lines come just as expected
         std::vector<std::string> expected;
     } cases[] = {
-        {"success", 0,
+        {"success", 0, 3,
          {"PROGRESS\t0.0000\t", "PROGRESS\t0.5000\tHalf", "PROGRESS\t0.5011\tHalf",
           "PROGRESS\t0.5011\tTwo\\nlines, a back\\\\slash and a\ttab",
           "PROBLEM\tFirst problem (10301)", "PROBLEM\tSecond\\\\problem (10302)", "SUCCESS"}},
-        {"fail-execute", 1, {"PROGRESS\t0.0000\t", "PROGRESS\t0.2500\tWorking", kFailureLine}},
-        {"fail-prepare", 1, {"PROGRESS\t0.0000\t", kFailureLine}},
-        {"wide-text", 0, {"PROGRESS\t0.0000\t", "PROGRESS\t0.5000\tOmega ? end", "SUCCESS"}},
+        {"fail-execute", 1, 1, {"PROGRESS\t0.0000\t", "PROGRESS\t0.2500\tWorking", kFailureLine}},
+        {"fail-prepare", 1, 1, {"PROGRESS\t0.0000\t", kFailureLine}},
+        {"wide-text", 0, 1, {"PROGRESS\t0.0000\t", "PROGRESS\t0.5000\tOmega ? end", "SUCCESS"}},
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.scenario);
@@ -81,29 +71,22 @@ TEST(QuietModeTest, LinesAndExitCodes)
         const std::vector<std::string> lines = Lines(viewed.output);
         ASSERT_GE(lines.size(), testCase.expected.size()) << viewed.output;
         EXPECT_EQ(testCase.expected.front(), lines.front());
-        EXPECT_EQ(testCase.expected.back(), lines.back());
-        EXPECT_TRUE(ContainsInOrder(lines, testCase.expected)) << Joined(lines);
+        EXPECT_EQ(std::vector<std::string>(testCase.expected.end() - testCase.exactTail, testCase.expected.end()),
+                  std::vector<std::string>(lines.end() - testCase.exactTail, lines.end()));
+        EXPECT_TRUE(ContainsInOrder(lines, testCase.expected)) << viewed.output;
         EXPECT_FALSE(ContainsInOrder(lines, {"PROGRESS\t0.5005\tHalf"}));
         EXPECT_EQ(testCase.exitCode, viewed.exitCode);
-        if (testCase.scenario == "success") {
-            EXPECT_EQ(testCase.expected[testCase.expected.size() - 2], lines[lines.size() - 2]);
-            EXPECT_EQ(testCase.expected[testCase.expected.size() - 3], lines[lines.size() - 3]);
-        }
         EXPECT_EQ(testCase.exitCode, RunQuietCopy(testCase.scenario, false).exitCode);
     }
 }
 
 bool InstallLockIsHeldElsewhere()
 {
-    HANDLE mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, L"Global\\OstrelInstallEngineMutex");
-    if (mutex == nullptr) {
-        return false;
-    }
-    const DWORD result = WaitForSingleObject(mutex, 0);
+    const UniqueHandle mutex(OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, L"Global\\OstrelInstallEngineMutex"));
+    const DWORD result = mutex.IsValid() ? WaitForSingleObject(mutex.Get(), 0) : WAIT_FAILED;
     if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) {
-        ReleaseMutex(mutex);
+        ReleaseMutex(mutex.Get());
     }
-    CloseHandle(mutex);
     return result == WAIT_TIMEOUT;
 }
 
@@ -112,24 +95,23 @@ bool InstallLockIsHeldElsewhere()
 // if it had been alone.
 TEST(QuietModeTest, SecondUninstallFindsTheLockHeld)
 {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    SetEnvironmentVariableW(L"OSTREL_TEST_SCENARIO", L"hold-lock");
+    STARTUPINFOW startup = {sizeof(startup)};
     std::wstring command = Quoted(ScenarioUninstallerExe()) + L" bootstrapped-quiet";
-    PROCESS_INFORMATION holder = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &holder));
-    SetEnvironmentVariableW(L"OSTREL_TEST_SCENARIO", nullptr);
-    while (!InstallLockIsHeldElsewhere() && WaitForSingleObject(holder.hProcess, 50) == WAIT_TIMEOUT) {
+    PROCESS_INFORMATION started = {};
+    {
+        ScopedEnvironmentVariable scenario(L"OSTREL_TEST_SCENARIO", L"hold-lock");
+        ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &started));
+    }
+    const UniqueHandle holder(started.hProcess), thread(started.hThread);
+    while (!InstallLockIsHeldElsewhere() && WaitForSingleObject(holder.Get(), 50) == WAIT_TIMEOUT) {
     }
 
     const ProcessRunResult viewed = RunQuietCopy("success", true);
     const ProcessRunResult direct = RunQuietCopy("success", false);
-    WaitForSingleObject(holder.hProcess, INFINITE);
+    WaitForSingleObject(holder.Get(), INFINITE);
     DWORD holderExitCode = STILL_ACTIVE;
-    GetExitCodeProcess(holder.hProcess, &holderExitCode);
-    CloseHandle(holder.hProcess);
-    CloseHandle(holder.hThread);
+    GetExitCodeProcess(holder.Get(), &holderExitCode);
 
     EXPECT_EQ((std::vector<std::string>{
                   "ERROR\tAnother install or uninstall is in progress. Please cancel that "

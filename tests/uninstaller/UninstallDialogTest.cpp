@@ -17,6 +17,7 @@
 #include "UninstallerProcess.h"
 #include "base/GenericException.h"
 #include "base/Localizer.h"
+#include "base/UniqueHandle.h"
 #include "streams/FileStream.h"
 
 using namespace OstrelInstallEngine;
@@ -37,13 +38,13 @@ const DWORD kPatienceMs = 60000;
 // Polls until the condition holds; false when patience runs out.
 bool WaitUntil(const std::function<bool()>& condition)
 {
-    for (DWORD waited = 0; waited < kPatienceMs; waited += 20) {
-        if (condition()) {
-            return true;
+    for (DWORD waited = 0; !condition(); waited += 20) {
+        if (waited >= kPatienceMs) {
+            return false;
         }
         Sleep(20);
     }
-    return condition();
+    return true;
 }
 
 std::wstring WindowText(HWND window)
@@ -63,65 +64,42 @@ std::wstring Text(int id)
     return Localizer::GetInstance()->GetString(id);
 }
 
-void LoadTable(const std::string& name)
-{
-    auto stream = std::make_unique<FileStream>();
-    stream->Open(OstrelTest::SourcePath("uninstall_package/" + name));
-    Localizer::GetInstance()->Load(std::move(stream));
-}
-
 // The top-level windows of one process that hold a control with the given id.
 std::vector<HWND> WindowsWithControl(DWORD processId, int controlId)
 {
-    struct Search {
-        DWORD processId;
-        int controlId;
-        std::vector<HWND> found;
-    } search = {processId, controlId, {}};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s->processId && IsWindowVisible(window) &&
-                GetDlgItem(window, s->controlId) != nullptr) {
-                s->found.push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> found;
+    for (HWND window : OstrelTest::VisibleWindowsOf({processId})) {
+        if (GetDlgItem(window, controlId) != nullptr) {
+            found.push_back(window);
+        }
+    }
+    return found;
 }
 
 // A copy of a test uninstaller started with "bootstrapped", as the bootstrap
-// would start it: it schedules its own file for deletion at restart, so it
-// runs from a temporary folder rather than from the build tree.
+// would start it, from a temporary folder (see PlaceUninstaller).
 class DialogUninstaller {
 public:
     DialogUninstaller(const char* builtExe, const std::wstring& gateFile)
     {
-        const std::wstring source = OstrelTest::HostPath(builtExe);
-        const std::wstring sourceFolder = source.substr(0, source.rfind(L'\\'));
-        CopyFolderFiles(sourceFolder);
-        const std::wstring exe = m_folder.File(source.substr(source.rfind(L'\\') + 1));
-        SetEnvironmentVariableW(L"OSTREL_DIALOG_TEST_GATE", gateFile.c_str());
-        std::wstring commandLine = L"\"" + exe + L"\" bootstrapped";
+        OstrelTest::ScopedEnvironmentVariable gate(L"OSTREL_DIALOG_TEST_GATE", gateFile);
+        std::wstring commandLine =
+            OstrelTest::Quoted(OstrelTest::PlaceUninstaller(m_folder.Path(), OstrelTest::HostPath(builtExe))) +
+            L" bootstrapped";
         STARTUPINFOW startup = {sizeof(startup)};
         PROCESS_INFORMATION process = {};
-        EXPECT_TRUE(CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                                   nullptr, nullptr, &startup, &process));
-        SetEnvironmentVariableW(L"OSTREL_DIALOG_TEST_GATE", nullptr);
-        CloseHandle(process.hThread);
-        m_process = process.hProcess;
+        EXPECT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &process));
+        UniqueHandle thread(process.hThread);
+        m_process.Set(process.hProcess);
         m_processId = process.dwProcessId;
     }
     ~DialogUninstaller()
     {
-        if (WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(m_process, 99);
-            WaitForSingleObject(m_process, INFINITE);
+        if (WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT) {
+            TerminateProcess(m_process.Get(), 99);
+            WaitForSingleObject(m_process.Get(), INFINITE);
         }
-        CloseHandle(m_process);
         OstrelTest::ForgetPendingDeletionsUnder(m_folder.Path());
     }
 
@@ -136,39 +114,19 @@ public:
         });
         return window;
     }
-    size_t CountWindowsWith(int controlId) const
-    {
-        return WindowsWithControl(m_processId, controlId).size();
-    }
+    size_t CountWindowsWith(int controlId) const { return WindowsWithControl(m_processId, controlId).size(); }
 
     DWORD WaitForExitCode() const
     {
         DWORD code = 99;
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_process, kPatienceMs));
-        GetExitCodeProcess(m_process, &code);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_process.Get(), kPatienceMs));
+        GetExitCodeProcess(m_process.Get(), &code);
         return code;
     }
 
 private:
-    void CopyFolderFiles(const std::wstring& sourceFolder)
-    {
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((sourceFolder + L"\\*").c_str(), &found);
-        ASSERT_NE(INVALID_HANDLE_VALUE, search);
-        do {
-            const std::wstring name = found.cFileName;
-            const bool isProgramFile = name.size() > 4 &&
-                                       (name.substr(name.size() - 4) == L".exe" ||
-                                        name.substr(name.size() - 4) == L".dll");
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && isProgramFile) {
-                CopyFileW((sourceFolder + L"\\" + name).c_str(), m_folder.File(name).c_str(), FALSE);
-            }
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-
     OstrelTest::TempFolder m_folder;
-    HANDLE m_process = nullptr;
+    UniqueHandle m_process;
     DWORD m_processId = 0;
 };
 
@@ -216,9 +174,11 @@ class UninstallDialogTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        LoadTable("OstrelInstallEngine.ucs");
-        LoadTable("OstrelUninstaller.ucs");
-        LoadTable("Uninstaller.ucs");
+        for (const char* name : {"OstrelInstallEngine.ucs", "OstrelUninstaller.ucs", "Uninstaller.ucs"}) {
+            auto stream = std::make_unique<FileStream>();
+            stream->Open(OstrelTest::SourcePath(std::string("uninstall_package/") + name));
+            Localizer::GetInstance()->Load(std::move(stream));
+        }
     }
 
     // The ready state as the forced first refresh shows it: every text from
@@ -259,9 +219,7 @@ TEST_F(UninstallDialogTest, RunFollowsTheScriptAndTheAnswer)
         SCOPED_TRACE(c.tick ? "ticked" : "unticked");
         OstrelTest::TempFolder gateFolder;
         const std::wstring gate = gateFolder.File(L"go");
-        CreateDirectoryW(SavedGamesFolder().substr(0, SavedGamesFolder().rfind(L'\\')).c_str(),
-                         nullptr);
-        CreateDirectoryW(SavedGamesFolder().c_str(), nullptr);
+        SHCreateDirectoryExW(nullptr, SavedGamesFolder().c_str(), nullptr);
         OstrelTest::WriteFileBytes(SavedGamesFolder() + L"\\slot1.sav", "saved");
 
         DialogUninstaller uninstaller(OSTREL_TEST_DIALOG_UNINSTALLER_EXE, gate);

@@ -1,14 +1,23 @@
 #include "UninstallerProcess.h"
 
-#include <shlwapi.h>
+#include <gtest/gtest.h>
+
+#include <unzip.h>
 
 #include <algorithm>
-#include <cwctype>
+#include <memory>
 #include <set>
 
 #include "ProcessFamily.h"
 #include "TestConfig.h"
 #include "TestSupport.h"
+#include "base/RegistryKey.h"
+#include "base/UniqueHandle.h"
+
+using OstrelInstallEngine::RegistryKey;
+using OstrelInstallEngine::UniqueFindHandle;
+using OstrelInstallEngine::UniqueHandle;
+using OstrelInstallEngine::UniqueModule;
 
 namespace OstrelTest {
 
@@ -27,70 +36,35 @@ bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix)
                                 static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
 }
 
-std::wstring EnvironmentBlock(const ProcessRunOptions& options)
+// Reads and answers each message box seen for the first time; any other
+// window is a dialog.
+void InspectWindows(const std::set<DWORD>& processIds, std::set<HWND>* handled, ProcessRunResult* result)
 {
-    std::vector<std::wstring> replaced = {L"OSTREL_TEST_SCENARIO="};
-    std::wstring additions = L"OSTREL_TEST_SCENARIO=" + std::wstring(options.scenario.begin(), options.scenario.end());
-    additions += L'\0';
-    if (!options.tempPath.empty()) {
-        replaced.push_back(L"TMP=");
-        replaced.push_back(L"TEMP=");
-        additions += L"TMP=" + options.tempPath + L'\0' + L"TEMP=" + options.tempPath + L'\0';
-    }
-    std::wstring block;
-    wchar_t* environment = GetEnvironmentStringsW();
-    for (const wchar_t* entry = environment; *entry != L'\0'; entry += wcslen(entry) + 1) {
-        bool keep = true;
-        for (const std::wstring& name : replaced) {
-            keep = keep && !StartsWithNoCase(entry, name);
+    for (HWND window : VisibleWindowsOf(processIds)) {
+        if (!handled->insert(window).second) {
+            continue;
         }
-        if (keep) {
-            block += entry;
-            block += L'\0';
+        HWND textControl = GetDlgItem(window, kMessageBoxTextId);
+        if (textControl == nullptr) {
+            result->dialogSeen = true;
+            continue;
         }
+        wchar_t caption[512] = L"";
+        wchar_t text[2048] = L"";
+        GetWindowTextW(window, caption, 512);
+        GetWindowTextW(textControl, text, 2048);
+        result->boxes.push_back({caption, text});
+        PostMessageW(window, WM_COMMAND, IDOK, 0);
     }
-    FreeEnvironmentStringsW(environment);
-    return block + additions + L'\0';
 }
 
-struct WindowSearch {
-    ProcessFamily* family;
-    std::set<HWND>* handled;
-    ProcessRunResult* result;
-};
-
-BOOL CALLBACK InspectWindow(HWND window, LPARAM parameter)
-{
-    auto* search = reinterpret_cast<WindowSearch*>(parameter);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (!IsWindowVisible(window) || search->handled->count(window) != 0 ||
-        search->family->Members().count(processId) == 0) {
-        return TRUE;
-    }
-    search->handled->insert(window);
-    HWND textControl = GetDlgItem(window, kMessageBoxTextId);
-    if (textControl == nullptr) {
-        search->result->dialogSeen = true;
-        return TRUE;
-    }
-    wchar_t caption[512] = L"";
-    wchar_t text[2048] = L"";
-    GetWindowTextW(window, caption, 512);
-    GetWindowTextW(textControl, text, 2048);
-    search->result->boxes.push_back({caption, text});
-    PostMessageW(window, WM_COMMAND, IDOK, 0);
-    return TRUE;
-}
-
-void EndOthers(ProcessFamily& family, DWORD rootId)
+void EndAll(ProcessFamily& family)
 {
     family.Refresh();
     for (DWORD member : family.Members()) {
-        HANDLE process = member != rootId ? OpenProcess(PROCESS_TERMINATE, FALSE, member) : nullptr;
-        if (process != nullptr) {
-            TerminateProcess(process, 99);
-            CloseHandle(process);
+        const UniqueHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, member));
+        if (process.IsValid()) {
+            TerminateProcess(process.Get(), 99);
         }
     }
 }
@@ -109,139 +83,149 @@ bool DrainOutput(HANDLE pipe, std::string* output)
     return true;
 }
 
+// Pairs of a source and a target (empty: delete), then one empty string that
+// closes the list.
 std::vector<std::wstring> ReadPendingOperations()
 {
     std::vector<std::wstring> entries;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    RegistryKey key;
+    DWORD size = 0;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS ||
+        RegQueryValueExW(key.Get(), kPendingValue, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
         return entries;
     }
-    DWORD size = 0;
-    if (RegQueryValueExW(key, kPendingValue, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
-        std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
-        RegQueryValueExW(key, kPendingValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&data[0]), &size);
-        // Pairs of a source and a target (empty: delete), then one empty
-        // string that closes the list.
-        const size_t count = size / sizeof(wchar_t);
-        for (size_t position = 0; position < count;) {
-            const size_t sourceEnd = data.find(L'\0', position);
-            if (sourceEnd == position) {
-                break;
-            }
-            const size_t targetEnd = data.find(L'\0', sourceEnd + 1);
-            entries.push_back(data.substr(position, sourceEnd - position));
-            entries.push_back(data.substr(sourceEnd + 1, targetEnd - sourceEnd - 1));
-            position = targetEnd + 1;
+    std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+    RegQueryValueExW(key.Get(), kPendingValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&data[0]), &size);
+    const size_t count = size / sizeof(wchar_t);
+    for (size_t position = 0; position < count;) {
+        const size_t sourceEnd = data.find(L'\0', position);
+        if (sourceEnd == position) {
+            break;
+        }
+        const size_t targetEnd = data.find(L'\0', sourceEnd + 1);
+        entries.push_back(data.substr(position, sourceEnd - position));
+        entries.push_back(data.substr(sourceEnd + 1, targetEnd - sourceEnd - 1));
+        position = targetEnd + 1;
+    }
+    return entries;
+}
+
+std::wstring WithoutPrefix(const std::wstring& pendingPath)
+{
+    return pendingPath.substr(pendingPath.compare(0, 4, L"\\??\\") == 0 ? 4 : 0);
+}
+
+std::vector<std::wstring> Entries(const std::wstring& folder, bool folders)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    const UniqueFindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
+    for (bool more = find.IsValid(); more; more = FindNextFileW(find.Get(), &entry) != FALSE) {
+        const std::wstring name = entry.cFileName;
+        const bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (name != L"." && name != L".." && isFolder == folders) {
+            names.push_back(name);
         }
     }
-    RegCloseKey(key);
-    return entries;
+    return names;
 }
 
 }  // namespace
 
 ProcessRunResult RunProcessChain(const std::wstring& commandLine, const ProcessRunOptions& options)
 {
+    // The chain inherits this process's environment.
+    std::vector<std::unique_ptr<ScopedEnvironmentVariable>> environment;
+    environment.push_back(std::make_unique<ScopedEnvironmentVariable>(
+        L"OSTREL_TEST_SCENARIO", std::wstring(options.scenario.begin(), options.scenario.end())));
+    for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+        if (!options.tempPath.empty()) {
+            environment.push_back(std::make_unique<ScopedEnvironmentVariable>(name, options.tempPath));
+        }
+    }
     ProcessRunResult result;
     SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-    HANDLE outputRead = nullptr;
-    HANDLE outputWrite = nullptr;
-    CreatePipe(&outputRead, &outputWrite, &inheritable, 0);
-    SetHandleInformation(outputRead, HANDLE_FLAG_INHERIT, 0);
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    CreatePipe(&readEnd, &writeEnd, &inheritable, 0);
+    const UniqueHandle outputRead(readEnd);
+    UniqueHandle outputWrite(writeEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = outputWrite;
-    startup.hStdError = outputWrite;
-    std::wstring environment = EnvironmentBlock(options);
+    startup.hStdOutput = startup.hStdError = writeEnd;
     std::wstring mutableCommandLine = commandLine;
-    PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessW(nullptr, &mutableCommandLine[0], nullptr, nullptr, TRUE,
-                                        CREATE_UNICODE_ENVIRONMENT, &environment[0], nullptr,
-                                        &startup, &process);
-    CloseHandle(outputWrite);
-    if (!started) {
-        CloseHandle(outputRead);
+    PROCESS_INFORMATION started = {};
+    const bool isStarted = CreateProcessW(nullptr, &mutableCommandLine[0], nullptr, nullptr, TRUE, 0,
+                                          nullptr, nullptr, &startup, &started) != FALSE;
+    outputWrite.Close();
+    if (!isStarted) {
         return result;
     }
-    ProcessFamily family(process.dwProcessId);
+    const UniqueHandle process(started.hProcess), thread(started.hThread);
+    ProcessFamily family(started.dwProcessId);
     std::set<HWND> handled;
-    WindowSearch search = {&family, &handled, &result};
-    bool outputOpen = true;
     for (DWORD waited = 0; waited < kChainDeadlineMs; waited += kPollMs) {
         family.Refresh();
         result.childSeen = result.childSeen || family.Members().size() > 1;
-        EnumWindows(InspectWindow, reinterpret_cast<LPARAM>(&search));
-        const bool rootEnded = WaitForSingleObject(process.hProcess, kPollMs) == WAIT_OBJECT_0;
+        InspectWindows(family.Members(), &handled, &result);
+        const bool rootEnded = WaitForSingleObject(process.Get(), kPollMs) == WAIT_OBJECT_0;
         if (result.dialogSeen || (rootEnded && !options.waitForChildren)) {
-            EndOthers(family, 0);
+            EndAll(family);
         }
-        outputOpen = DrainOutput(outputRead, &result.output);
-        if (rootEnded && !outputOpen) {
+        if (!DrainOutput(readEnd, &result.output) && rootEnded) {
             break;
         }
     }
-    EndOthers(family, 0);
-    while (DrainOutput(outputRead, &result.output)) {
+    EndAll(family);
+    while (DrainOutput(readEnd, &result.output)) {
         Sleep(kPollMs);
     }
     // Text-mode writers end their lines with CR LF.
-    result.output.erase(std::remove(result.output.begin(), result.output.end(), '\r'),
-                        result.output.end());
-    GetExitCodeProcess(process.hProcess, &result.exitCode);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    CloseHandle(outputRead);
+    result.output.erase(std::remove(result.output.begin(), result.output.end(), '\r'), result.output.end());
+    GetExitCodeProcess(process.Get(), &result.exitCode);
     return result;
 }
 
-std::wstring UninstallerExe()
+std::vector<HWND> VisibleWindowsOf(const std::set<DWORD>& processIds)
 {
-    return HostPath(OSTREL_TEST_UNINSTALLER_EXE);
+    struct Search {
+        const std::set<DWORD>& processIds;
+        std::vector<HWND> found;
+    } search = {processIds, {}};
+    EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto* search = reinterpret_cast<Search*>(parameter);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (search->processIds.count(owner) != 0 && IsWindowVisible(window)) {
+                search->found.push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
-std::wstring ScenarioUninstallerExe()
+const std::vector<std::wstring>& CrashReporterFiles()
 {
-    return HostPath(OSTREL_TEST_SCENARIO_UNINSTALLER_EXE);
+    static const std::vector<std::wstring> files = {L"BsSndRpt.exe", L"BugSplat.dll", L"BugSplatRC.dll",
+                                                    L"DBGHELP.dll"};
+    return files;
 }
 
-std::wstring DebugViewExe()
+std::wstring PlaceUninstaller(const std::wstring& folder, const std::wstring& executable,
+                              const std::vector<std::wstring>& files)
 {
-    return HostPath(OSTREL_TEST_DEBUG_VIEW_EXE);
-}
-
-std::wstring Quoted(const std::wstring& path)
-{
-    return L"\"" + path + L"\"";
-}
-
-std::wstring FolderOf(const std::wstring& path)
-{
-    return path.substr(0, path.rfind(L'\\'));
-}
-
-namespace {
-
-std::vector<std::wstring> Entries(const std::wstring& folder, bool folders)
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) {
-        return names;
+    const std::wstring source = FolderOf(executable);
+    for (const std::wstring& name : files) {
+        CopyFileW((source + L"\\" + name).c_str(), (folder + L"\\" + name).c_str(), FALSE);
     }
-    do {
-        const std::wstring name = entry.cFileName;
-        const bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (name != L"." && name != L".." && isFolder == folders) {
-            names.push_back(name);
-        }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-    return names;
+    const std::wstring copy = folder + executable.substr(source.size());
+    CopyFileW(executable.c_str(), copy.c_str(), FALSE);
+    return copy;
 }
-
-}  // namespace
 
 std::vector<std::wstring> SubFolders(const std::wstring& folder)
 {
@@ -250,7 +234,9 @@ std::vector<std::wstring> SubFolders(const std::wstring& folder)
 
 std::vector<std::wstring> FileNames(const std::wstring& folder)
 {
-    return Entries(folder, false);
+    std::vector<std::wstring> names = Entries(folder, false);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::vector<std::wstring> PendingDeletionsUnder(const std::wstring& folder)
@@ -258,9 +244,8 @@ std::vector<std::wstring> PendingDeletionsUnder(const std::wstring& folder)
     const std::vector<std::wstring> entries = ReadPendingOperations();
     std::vector<std::wstring> paths;
     for (size_t i = 0; i + 1 < entries.size(); i += 2) {
-        const std::wstring path = entries[i].substr(entries[i].compare(0, 4, L"\\??\\") == 0 ? 4 : 0);
-        if (entries[i + 1].empty() && StartsWithNoCase(path, folder)) {
-            paths.push_back(path);
+        if (entries[i + 1].empty() && StartsWithNoCase(WithoutPrefix(entries[i]), folder)) {
+            paths.push_back(WithoutPrefix(entries[i]));
         }
     }
     return paths;
@@ -271,23 +256,85 @@ void ForgetPendingDeletionsUnder(const std::wstring& folder)
     const std::vector<std::wstring> entries = ReadPendingOperations();
     std::wstring kept;
     for (size_t i = 0; i + 1 < entries.size(); i += 2) {
-        const std::wstring path = entries[i].substr(entries[i].compare(0, 4, L"\\??\\") == 0 ? 4 : 0);
-        if (!StartsWithNoCase(path, folder)) {
+        if (!StartsWithNoCase(WithoutPrefix(entries[i]), folder)) {
             kept += entries[i] + L'\0' + entries[i + 1] + L'\0';
         }
     }
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+    RegistryKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_SET_VALUE, key.Receive()) != ERROR_SUCCESS) {
         return;
     }
     if (kept.empty()) {
-        RegDeleteValueW(key, kPendingValue);
+        RegDeleteValueW(key.Get(), kPendingValue);
     } else {
         kept += L'\0';
-        RegSetValueExW(key, kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
+        RegSetValueExW(key.Get(), kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
                        static_cast<DWORD>(kept.size() * sizeof(wchar_t)));
     }
-    RegCloseKey(key);
+}
+
+namespace {
+
+struct ResourceWalk {
+    HMODULE module;
+    std::map<std::wstring, std::string> found;
+
+    static std::wstring Id(LPCWSTR id)
+    {
+        return IS_INTRESOURCE(id) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(id)) : id;
+    }
+    static BOOL CALLBACK Language(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR walk)
+    {
+        HRSRC info = FindResourceExW(module, type, name, language);
+        reinterpret_cast<ResourceWalk*>(walk)->found[Id(type) + L"/" + Id(name) + L"/" + std::to_wstring(language)] =
+            std::string(static_cast<const char*>(LockResource(LoadResource(module, info))),
+                        SizeofResource(module, info));
+        return TRUE;
+    }
+    static BOOL CALLBACK Name(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR walk)
+    {
+        return EnumResourceLanguagesW(module, type, name, &Language, walk) || TRUE;
+    }
+    static BOOL CALLBACK Type(HMODULE module, LPWSTR type, LONG_PTR walk)
+    {
+        return EnumResourceNamesW(module, type, &Name, walk) || TRUE;
+    }
+};
+
+}  // namespace
+
+std::map<std::wstring, std::string> ProgramResources(const std::wstring& path)
+{
+    const UniqueModule module(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ResourceWalk walk{module.Get(), {}};
+    EnumResourceTypesW(module.Get(), &ResourceWalk::Type, reinterpret_cast<LONG_PTR>(&walk));
+    return walk.found;
+}
+
+std::map<std::string, std::string> ZipEntries(const std::string& archive, std::vector<int>* methods)
+{
+    TempFolder folder;
+    const std::wstring path = folder.File(L"a.zip");
+    WriteFileBytes(path, archive);
+    std::map<std::string, std::string> entries;
+    unzFile zip = unzOpen(std::string(path.begin(), path.end()).c_str());
+    for (int r = unzGoToFirstFile(zip); zip != nullptr && r == UNZ_OK; r = unzGoToNextFile(zip)) {
+        char name[512];
+        unz_file_info info;
+        unzGetCurrentFileInfo(zip, &info, name, sizeof(name), nullptr, 0, nullptr, 0);
+        std::string content(info.uncompressed_size, '\0');
+        unzOpenCurrentFile(zip);
+        const int read =
+            content.empty() ? 0 : unzReadCurrentFile(zip, &content[0], static_cast<unsigned>(content.size()));
+        EXPECT_EQ(static_cast<int>(content.size()), read) << name;
+        EXPECT_EQ(UNZ_OK, unzCloseCurrentFile(zip)) << "CRC of " << name;
+        if (methods != nullptr) {
+            methods->push_back(static_cast<int>(info.compression_method));
+        }
+        entries[name] = content;
+    }
+    unzClose(zip);
+    return entries;
 }
 
 }  // namespace OstrelTest

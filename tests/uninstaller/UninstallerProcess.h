@@ -1,12 +1,18 @@
 // Runs the uninstaller (or a tool around it) as a real process chain under
 // Wine and collects what a person would have seen: the chain's output, the
-// message boxes (read and answered) and the exit code.
+// message boxes (read and answered) and the exit code. Also reads what a
+// built uninstaller carries: its resources and the archive among them.
 #pragma once
 
 #include <windows.h>
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "TestConfig.h"
+#include "TestSupport.h"
 
 namespace OstrelTest {
 
@@ -35,15 +41,27 @@ struct ProcessRunResult {
 };
 
 ProcessRunResult RunProcessChain(const std::wstring& commandLine, const ProcessRunOptions& options);
+// The visible top-level windows of these processes.
+std::vector<HWND> VisibleWindowsOf(const std::set<DWORD>& processIds);
 
-std::wstring UninstallerExe();          // the shipped package
-std::wstring ScenarioUninstallerExe();  // the test script's package
-std::wstring DebugViewExe();
-std::wstring Quoted(const std::wstring& path);
-std::wstring FolderOf(const std::wstring& path);
+// The shipped package's uninstaller, the test script's one, and the viewer.
+inline std::wstring UninstallerExe() { return HostPath(OSTREL_TEST_UNINSTALLER_EXE); }
+inline std::wstring ScenarioUninstallerExe() { return HostPath(OSTREL_TEST_SCENARIO_UNINSTALLER_EXE); }
+inline std::wstring DebugViewExe() { return HostPath(OSTREL_TEST_DEBUG_VIEW_EXE); }
+inline std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+inline std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
+
+// The crash reporter's files that the bootstrap copies beside the executable.
+const std::vector<std::wstring>& CrashReporterFiles();
+// Copies a built uninstaller and those of the files beside it into the folder;
+// returns the copy's path. Tests run copies: a copy in dialog mode marks
+// itself for deletion at restart, and a new Wine session is a restart.
+std::wstring PlaceUninstaller(const std::wstring& folder, const std::wstring& executable,
+                              const std::vector<std::wstring>& files = CrashReporterFiles());
 
 // Sub-folders of a folder (names only).
 std::vector<std::wstring> SubFolders(const std::wstring& folder);
+// Files of a folder (names only, sorted).
 std::vector<std::wstring> FileNames(const std::wstring& folder);
 
 // Paths marked for deletion at restart (PendingFileRenameOperations, without
@@ -51,5 +69,11 @@ std::vector<std::wstring> FileNames(const std::wstring& folder);
 std::vector<std::wstring> PendingDeletionsUnder(const std::wstring& folder);
 // Takes them out again, so that the test prefix does not collect them.
 void ForgetPendingDeletionsUnder(const std::wstring& folder);
+
+// Every resource of a program by "type/name/language" ("#10/#103/1033"), with its bytes.
+std::map<std::wstring, std::string> ProgramResources(const std::wstring& path);
+// The entries of a zip held in memory, name -> contents, each read to its end
+// and its CRC checked; the compression methods met go into methods.
+std::map<std::string, std::string> ZipEntries(const std::string& archive, std::vector<int>* methods = nullptr);
 
 }  // namespace OstrelTest

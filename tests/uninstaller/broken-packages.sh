@@ -25,9 +25,7 @@ open(sys.argv[1], "wb").write(data)
 PY
 cp "$broken_script" "$work/BrokenScript.exe"
 cp "$bad_table" "$work/BadTable.exe"
-for file in BsSndRpt.exe BugSplat.dll BugSplatRC.dll DBGHELP.dll; do
-  cp "$(dirname "$good")/$file" "$work/"
-done
+cp "$(dirname "$good")"/{BsSndRpt.exe,BugSplat.dll,BugSplatRC.dll,DBGHELP.dll} "$work/"
 
 failures=0
 for case in Corrupt:archive BrokenScript:script BadTable:table; do

@@ -19,23 +19,12 @@
 #include "HostTestSupport.h"
 #include "TestConfig.h"
 #include "TestSupport.h"
+#include "UninstallerProcess.h"
+#include "base/RegistryKey.h"
 
 namespace {
 
 using namespace OstrelTest;
-
-const char* const kPackageFiles[] = {"OstrelInstallEngine.ucs", "OstrelUninstaller.ucs",
-                                     "Uninstall.lua", "Uninstaller.ucs"};
-
-std::wstring Quoted(const std::wstring& path)
-{
-    return L"\"" + path + L"\"";
-}
-
-std::wstring Wide(const std::string& text)
-{
-    return std::wstring(text.begin(), text.end());
-}
 
 // Runs the tool; standard output and error together, CR LF as LF.
 int RunPackager(const std::wstring& arguments, std::string* output)
@@ -59,62 +48,6 @@ void RemoveLineWith(std::wstring& text, const std::wstring& part)
     text.erase(start, text.find(L'\n', start) + 1 - start);
 }
 
-// Every resource of a program by "type/name/language", with its bytes.
-std::map<std::wstring, std::string> Resources(const std::wstring& path)
-{
-    struct Walk {
-        HMODULE module;
-        std::map<std::wstring, std::string> found;
-        static std::wstring Id(LPCWSTR id)
-        {
-            return IS_INTRESOURCE(id) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(id)) : id;
-        }
-        static BOOL CALLBACK Language(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language, LONG_PTR walk)
-        {
-            HRSRC info = FindResourceExW(module, type, name, language);
-            reinterpret_cast<Walk*>(walk)->found[Id(type) + L"/" + Id(name) + L"/" + std::to_wstring(language)] =
-                std::string(static_cast<const char*>(LockResource(LoadResource(module, info))),
-                            SizeofResource(module, info));
-            return TRUE;
-        }
-        static BOOL CALLBACK Name(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR walk)
-        {
-            return EnumResourceLanguagesW(module, type, name, &Language, walk) || TRUE;
-        }
-        static BOOL CALLBACK Type(HMODULE module, LPWSTR type, LONG_PTR walk)
-        {
-            return EnumResourceNamesW(module, type, &Name, walk) || TRUE;
-        }
-    };
-    Walk walk{LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE), {}};
-    EnumResourceTypesW(walk.module, &Walk::Type, reinterpret_cast<LONG_PTR>(&walk));
-    FreeLibrary(walk.module);
-    return walk.found;
-}
-
-// The entries of a zip held in memory, each deflated: name -> contents.
-std::map<std::string, std::string> ZipEntries(const std::string& archive)
-{
-    TempFolder folder;
-    const std::wstring path = folder.File(L"a.zip");
-    WriteFileBytes(path, archive);
-    std::map<std::string, std::string> entries;
-    unzFile zip = unzOpen(std::string(path.begin(), path.end()).c_str());
-    for (int r = unzGoToFirstFile(zip); zip != nullptr && r == UNZ_OK; r = unzGoToNextFile(zip)) {
-        char name[512];
-        unz_file_info info;
-        unzGetCurrentFileInfo(zip, &info, name, sizeof(name), nullptr, 0, nullptr, 0);
-        std::string content(info.uncompressed_size, '\0');
-        unzOpenCurrentFile(zip);
-        unzReadCurrentFile(zip, &content[0], static_cast<unsigned>(content.size()));
-        EXPECT_EQ(UNZ_OK, unzCloseCurrentFile(zip)) << name;
-        EXPECT_EQ(Z_DEFLATED, static_cast<int>(info.compression_method)) << name;
-        entries[name] = content;
-    }
-    unzClose(zip);
-    return entries;
-}
-
 // The first bytes of the COFF symbol table that an unstripped program's
 // header points at: binutils reads the built program only if they moved with
 // the data behind the resources.
@@ -131,14 +64,16 @@ public:
     void SetUp() override
     {
         CreateDirectoryW(Package().c_str(), nullptr);
-        for (const char* name : kPackageFiles) {
-            WriteFileBytes(PackageFile(name), ReadFileBytes(SourcePath(std::string("uninstall_package/") + name)));
+        for (const std::string& name : SplitList(OSTREL_TEST_PACKAGE_FILES, '|')) {
+            WriteFileBytes(PackageFile(name), ReadFileBytes(SourcePath("uninstall_package/" + name)));
         }
     }
     std::wstring Package() const { return m_folder.File(L"package"); }
-    std::wstring PackageFile(const std::string& name) const { return Package() + L"\\" + Wide(name); }
+    std::wstring PackageFile(const std::string& name) const
+    {
+        return Package() + L"\\" + std::wstring(name.begin(), name.end());
+    }
     std::wstring Output() const { return m_folder.File(L"Product Uninstaller.exe"); }
-    std::wstring Uninstaller() const { return HostPath(OSTREL_TEST_UNINSTALLER_EXE); }
     int Build(const std::wstring& uninstaller, const std::wstring& extra, std::string* output)
     {
         return RunPackager(L"build " + Quoted(uninstaller) + L" " + Quoted(Package()) + L" " +
@@ -198,7 +133,7 @@ TEST_F(PackagerTest, RefusedInputsWriteNothing)
          L" --force", 3, "error: not an Ostrel uninstaller: it has no UNINSTALL.ZIP resource"},
         {[](PackagerTest&) {}, [](PackagerTest& t) { return t.PackageFile("Uninstall.lua"); },
          L" --force", 3, "error: not a Windows program"},
-        {[](PackagerTest& t) { CopyFileW(t.Uninstaller().c_str(), t.Output().c_str(), FALSE); },
+        {[](PackagerTest& t) { CopyFileW(UninstallerExe().c_str(), t.Output().c_str(), FALSE); },
          [](PackagerTest& t) { return t.Output(); }, L" --force", 4, "error: is one of the inputs"},
         {[](PackagerTest& t) { WriteFileBytes(t.Output(), "older"); }, nullptr, L"", 4,
          "error: exists already; add --force to replace it"},
@@ -210,7 +145,7 @@ TEST_F(PackagerTest, RefusedInputsWriteNothing)
         c.spoil(*this);
         const std::string before = PathExists(Output()) ? ReadFileBytes(Output()) : "<none>";
         std::string output;
-        EXPECT_EQ(c.exitCode, Build(c.uninstaller ? c.uninstaller(*this) : Uninstaller(), c.force, &output));
+        EXPECT_EQ(c.exitCode, Build(c.uninstaller ? c.uninstaller(*this) : UninstallerExe(), c.force, &output));
         EXPECT_NE(std::string::npos, output.find(c.message)) << output;
         EXPECT_EQ(before, PathExists(Output()) ? ReadFileBytes(Output()) : "<none>");
     }
@@ -238,13 +173,15 @@ TEST_F(PackagerTest, BuiltUninstallerKeepsEverythingButTheArchive)
     WriteFileBytes(PackageFile("extra\\noise.bin"), noise);
     WriteFileBytes(Output(), "older");
     std::string output;
-    ASSERT_EQ(0, Build(Uninstaller(), L" --force", &output)) << output;
+    ASSERT_EQ(0, Build(UninstallerExe(), L" --force", &output)) << output;
 
-    std::map<std::wstring, std::string> original = Resources(Uninstaller());
-    std::map<std::wstring, std::string> built = Resources(Output());
+    std::map<std::wstring, std::string> original = ProgramResources(UninstallerExe());
+    std::map<std::wstring, std::string> built = ProgramResources(Output());
     const std::wstring archiveKey = L"#10/UNINSTALL.ZIP/1033";
     ASSERT_EQ(1u, built.count(archiveKey));
-    const std::map<std::string, std::string> entries = ZipEntries(built[archiveKey]);
+    std::vector<int> methods;
+    const std::map<std::string, std::string> entries = ZipEntries(built[archiveKey], &methods);
+    EXPECT_EQ(std::vector<int>(entries.size(), Z_DEFLATED), methods) << "every entry deflated";
     original.erase(archiveKey);
     built.erase(archiveKey);
     EXPECT_EQ(original, built);
@@ -253,11 +190,11 @@ TEST_F(PackagerTest, BuiltUninstallerKeepsEverythingButTheArchive)
     }
     std::map<std::string, std::string> expected = {
         {"Uninstall.lua", script}, {"extra/notes.txt", "notes"}, {"extra/noise.bin", noise}};
-    for (const char* name : kPackageFiles) {
+    for (const std::string& name : SplitList(OSTREL_TEST_PACKAGE_FILES, '|')) {
         expected.emplace(name, ReadFileBytes(PackageFile(name)));
     }
     EXPECT_EQ(expected, entries);
-    EXPECT_EQ(CoffSymbols(ReadFileBytes(Uninstaller())), CoffSymbols(ReadFileBytes(Output())));
+    EXPECT_EQ(CoffSymbols(ReadFileBytes(UninstallerExe())), CoffSymbols(ReadFileBytes(Output())));
 }
 
 // The removal tables of a payload: files, then folders deepest first, in the
@@ -343,46 +280,14 @@ end
 std::vector<bool> MachineState(const std::wstring& installDir)
 {
     const auto keyExists = [](HKEY root, const wchar_t* subkey) {
-        HKEY key = nullptr;
-        return RegOpenKeyExW(root, subkey, 0, KEY_READ, &key) == ERROR_SUCCESS && RegCloseKey(key) == 0;
+        OstrelInstallEngine::RegistryKey key;
+        return RegOpenKeyExW(root, subkey, 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
     };
     return {PathExists(installDir.substr(0, installDir.rfind(L'\\'))), PathExists(installDir),
             keyExists(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
                                           L"{7A2E5C90-4B1D-4E3F-8C6A-2D9F0B1E5A47}"),
             keyExists(HKEY_CURRENT_USER, L"Software\\OstrelTests\\Kestrel Works\\Lumen"),
             keyExists(HKEY_CURRENT_USER, L"Software\\OstrelTests\\Kestrel Works")};
-}
-
-// Runs a program with a pipe as its standard output and reads it to the end,
-// which comes when every process holding it has ended: the bootstrap hands it
-// to its copy, so this outlasts the relaunch. The first process's exit code.
-int RunToTheEndOfTheChain(std::wstring commandLine)
-{
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    CreatePipe(&readEnd, &writeEnd, &inherit, 0);
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = writeEnd;
-    PROCESS_INFORMATION process = {};
-    DWORD exitCode = 0xFFFFFFFF;
-    const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &process);
-    CloseHandle(writeEnd);
-    char buffer[256];
-    DWORD count = 0;
-    while (started && ReadFile(readEnd, buffer, sizeof(buffer), &count, nullptr) && count > 0) {
-    }
-    if (started) {
-        WaitForSingleObject(process.hProcess, INFINITE);
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    CloseHandle(readEnd);
-    return static_cast<int>(exitCode);
 }
 
 // A second product, start to end: its payload's tables come from the tool,
@@ -403,12 +308,9 @@ TEST_F(PackagerTest, SecondProductInstallsAndUninstallsQuietly)
     ASSERT_EQ(0, RunPackager(L"tables " + Quoted(m_folder.File(L"payload")), &tables)) << tables;
     WriteFileBytes(PackageFile("Uninstall.lua"), kProductData + tables + kUninstallScript);
     std::string output;
-    ASSERT_EQ(0, Build(Uninstaller(), L"", &output)) << output;
+    ASSERT_EQ(0, Build(UninstallerExe(), L"", &output)) << output;
     MoveFileW(Output().c_str(), m_folder.File(L"LumenUninstall.exe").c_str());
-    const std::wstring uninstallerDir = Uninstaller().substr(0, Uninstaller().rfind(L'\\') + 1);
-    for (const wchar_t* name : {L"BsSndRpt.exe", L"BugSplat.dll", L"BugSplatRC.dll", L"DBGHELP.dll"}) {
-        CopyFileW((uninstallerDir + name).c_str(), m_folder.File(name).c_str(), FALSE);
-    }
+    PlaceUninstaller(m_folder.Path(), UninstallerExe());  // for the crash reporter's files beside it
     WriteFileBytes(m_folder.File(L"install.lua"), kProductData + tables + kInstallScript);
 
     ASSERT_EQ(0, RunProgram(Quoted(ScriptHostPath()) + L" " + Quoted(m_folder.Path()) +
@@ -418,7 +320,9 @@ TEST_F(PackagerTest, SecondProductInstallsAndUninstallsQuietly)
     EXPECT_EQ((std::vector<bool>{true, true, true, true, true}), MachineState(installDir));
     EXPECT_EQ("x", ReadFileBytes(installDir + L"\\data\\maps\\one.map"));
 
-    EXPECT_EQ(0, RunToTheEndOfTheChain(Quoted(installDir + L"\\LumenUninstall.exe") + L" quiet"));
+    const ProcessRunResult run = RunProcessChain(Quoted(installDir + L"\\LumenUninstall.exe") + L" quiet", {});
+    EXPECT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_TRUE(run.boxes.empty());
     EXPECT_EQ(before, MachineState(installDir));
 }
 

@@ -3,10 +3,6 @@
 -- every case.
 Scenario = os.getenv("OSTREL_TEST_SCENARIO") or "success"
 
-function CheckApplicability()
-    return true
-end
-
 function Prepare()
     if Scenario == "fail-prepare" then
         util.FailWithError(L"Preparation failed", L"Failed", L"Preparation failed", 10232)

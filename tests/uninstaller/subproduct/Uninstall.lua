@@ -2,10 +2,6 @@
 -- registry value, so that a test sees whether the script ran to its end.
 Marker = { L"HKEY_CURRENT_USER\\Software\\OstrelTests\\SubProduct", L"Installed" }
 
-function CheckApplicability()
-    return true
-end
-
 function Prepare()
 end
 
