@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "ScriptRun.h"
+#include "base/UniqueHandle.h"
 
 #include <shlwapi.h>
 
@@ -89,10 +90,8 @@ std::string RunLnkinfo(const std::wstring& link, const std::wstring& outputPath)
                         nullptr, &startup, &process)) {
         throw std::runtime_error("cannot start lnkinfo");
     }
-    if (process.hProcess != nullptr) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
+    const OstrelInstallEngine::UniqueHandle thread(process.hThread);
+    const OstrelInstallEngine::UniqueHandle shell(process.hProcess);
     for (int attempt = 0; attempt < 1200 && !PathExists(outputPath); ++attempt) {
         Sleep(50);
     }

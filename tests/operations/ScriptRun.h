@@ -16,6 +16,7 @@
 #include "RegistryTestSupport.h"
 #include "TestSupport.h"
 #include "base/ComInitializer.h"
+#include "base/UniqueHandle.h"
 
 namespace OstrelTest {
 
@@ -65,8 +66,9 @@ public:
     {
         std::map<std::wstring, Entry> tree;
         WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((root + L"\\" + relative + L"*").c_str(), &data);
-        for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data)) {
+        const OstrelInstallEngine::UniqueFindHandle find(
+            FindFirstFileW((root + L"\\" + relative + L"*").c_str(), &data));
+        for (BOOL more = find.IsValid(); more; more = FindNextFileW(find.Get(), &data)) {
             const std::wstring name = relative + data.cFileName;
             const bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
             if (data.cFileName[0] != L'.' || (data.cFileName[1] != 0 && data.cFileName[1] != L'.')) {
@@ -75,7 +77,6 @@ public:
                 tree.insert(inner.begin(), inner.end());
             }
         }
-        FindClose(find);
         return tree;
     }
 

@@ -10,6 +10,7 @@
 #include "HostTestSupport.h"
 #include "script/InstallLock.h"
 #include "TestSupport.h"
+#include "base/UniqueHandle.h"
 
 namespace {
 
@@ -62,35 +63,33 @@ public:
         OstrelTest::WriteFileBytes(m_folder.File(L"uninstall.lua"),
                                    "function Prepare() util.Sleep(60) end function Execute() end");
         const std::wstring eventName = L"OstrelTestLockHeld" + std::to_wstring(GetCurrentProcessId());
-        m_event = CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
+        m_event.Set(CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
         std::wstring commandLine = L"\"" + OstrelTest::ScriptHostPath() + L"\" \"" +
                                    m_folder.Path() + L"\" --signal-event " + eventName;
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
-        CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &m_process);
+        PROCESS_INFORMATION process = {};
+        if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, &process)) {
+            m_process.Set(process.hProcess);
+            OstrelInstallEngine::UniqueHandle thread(process.hThread);
+        }
     }
-    ~OtherProcessHoldingTheLock()
-    {
-        Kill();
-        CloseHandle(m_event);
-    }
-    bool WaitUntilHeld() { return WaitForSingleObject(m_event, 30000) == WAIT_OBJECT_0; }
+    ~OtherProcessHoldingTheLock() { Kill(); }
+    bool WaitUntilHeld() { return WaitForSingleObject(m_event.Get(), 30000) == WAIT_OBJECT_0; }
     void Kill()
     {
-        if (m_process.hProcess != nullptr) {
-            TerminateProcess(m_process.hProcess, 9);
-            WaitForSingleObject(m_process.hProcess, INFINITE);
-            CloseHandle(m_process.hProcess);
-            CloseHandle(m_process.hThread);
-            m_process.hProcess = nullptr;
+        if (m_process.IsValid()) {
+            TerminateProcess(m_process.Get(), 9);
+            WaitForSingleObject(m_process.Get(), INFINITE);
+            m_process.Close();
         }
     }
 
 private:
     OstrelTest::TempFolder m_folder;
-    HANDLE m_event = nullptr;
-    PROCESS_INFORMATION m_process = {};
+    OstrelInstallEngine::UniqueHandle m_event;
+    OstrelInstallEngine::UniqueHandle m_process;
 };
 
 TEST_F(InstallLockTest, PackageInAnotherProcessHoldsTheLockUntilItDies)

@@ -10,6 +10,7 @@
 
 #include "EngineFailure.h"
 #include "TestSupport.h"
+#include "base/UniqueHandle.h"
 #include "base/Util.h"
 #include "streams/FileStream.h"
 #include "streams/MemoryStream.h"
@@ -20,6 +21,7 @@ using OstrelInstallEngine::FileStream;
 using OstrelInstallEngine::GetWin32ErrorTextEnglish;
 using OstrelInstallEngine::MemoryStream;
 using OstrelInstallEngine::Stream;
+using OstrelInstallEngine::UniqueFileHandle;
 using OstrelInstallEngine::GetWin32ErrorTextLocalized;
 using OstrelInstallEngine::Win32Exception;
 using OstrelTest::CatchEngineFailure;
@@ -30,12 +32,8 @@ const wchar_t kOpenedCheck[] = L"m_fileHandle != INVALID_HANDLE_VALUE";
 // The error of an open that asks for the file exclusively; 0 when it succeeds.
 DWORD ExclusiveWriteOpenError(const std::wstring& path)
 {
-    HANDLE probe = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (probe == INVALID_HANDLE_VALUE) {
-        return GetLastError();
-    }
-    CloseHandle(probe);
-    return 0;
+    const UniqueFileHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return probe.IsValid() ? 0 : GetLastError();
 }
 
 class FileStreamTest : public ::testing::Test {
@@ -171,10 +169,8 @@ TEST_F(FileStreamTest, SharingAndRelease)
     {
         FileStream stream;
         stream.Open(path);
-        HANDLE reader = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-        EXPECT_NE(INVALID_HANDLE_VALUE, reader);
-        CloseHandle(reader);
+        EXPECT_TRUE(UniqueFileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr)).IsValid());
         EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), ExclusiveWriteOpenError(path));
         stream.Close();
         EXPECT_EQ(0u, ExclusiveWriteOpenError(path));
