@@ -2,10 +2,8 @@
 
 #include <windows.h>
 
-#include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 
 #include "EngineStartup.h"
@@ -20,26 +18,6 @@ namespace {
 
 const DWORD kPollIntervalMs = 100;
 const double kProgressThreshold = 0.001;
-
-// The runtime writes an unbuffered stream one character at a time, so a line
-// written with the wide print would leave in pieces and could reach the debug
-// channel split. Each line is converted here, character by character as the
-// runtime would, and leaves in one write. A character that the runtime's
-// encoding cannot hold becomes '?' instead of ending the line there.
-void WriteLine(const std::wstring& line)
-{
-    std::string bytes;
-    char converted[MB_LEN_MAX];
-    for (wchar_t character : line) {
-        const int length = wctomb(converted, character);
-        if (length < 0) {
-            bytes += '?';
-        } else {
-            bytes.append(converted, length);
-        }
-    }
-    fwrite(bytes.data(), 1, bytes.size(), stdout);
-}
 
 bool IsFinalState(AsyncInstallerState state)
 {
@@ -65,20 +43,19 @@ void WriteProgressUntilFinished(PatchApplier& applier)
     std::wstring text;
     double lastProgress = -1.0;
     std::wstring lastText;
-    bool wroteLine = false;
+    // Counter zero lies long before any line.
     LARGE_INTEGER lastLineTime = {};
     for (;;) {
         state = applier.GetState();
         applier.GetStatus(&progress, &text);
         if (std::fabs(progress - lastProgress) > kProgressThreshold || text != lastText) {
-            const double sinceLastLine = wroteLine ? MillisecondsSince(lastLineTime) : kPollIntervalMs;
+            const double sinceLastLine = MillisecondsSince(lastLineTime);
             if (sinceLastLine < kPollIntervalMs) {
                 Sleep(static_cast<DWORD>(std::ceil(kPollIntervalMs - sinceLastLine)));
             }
-            WriteLine(FormatWide(L"PROGRESS\t%1.4lf\t%s\n", progress,
-                                 EscapeProtocolText(text).c_str()));
+            PrintFormatted(stdout, L"PROGRESS\t%1.4lf\t%s\n", progress,
+                           EscapeProtocolText(text).c_str());
             QueryPerformanceCounter(&lastLineTime);
-            wroteLine = true;
             lastProgress = progress;
             lastText = text;
         }
@@ -94,7 +71,7 @@ void WriteProgressUntilFinished(PatchApplier& applier)
 void WriteProblems(PatchApplier& applier)
 {
     for (const std::wstring& problem : applier.GetProblemTexts()) {
-        WriteLine(FormatWide(L"PROBLEM\t%s\n", EscapeProtocolText(problem).c_str()));
+        PrintFormatted(stdout, L"PROBLEM\t%s\n", EscapeProtocolText(problem).c_str());
     }
 }
 
@@ -107,10 +84,10 @@ int RunQuietUninstall()
     RemoveEngineTempFolder();
     WriteProblems(applier);
     if (applier.GetState() == AIS_FINISHED) {
-        WriteLine(L"SUCCESS\n");
+        PrintFormatted(stdout, L"SUCCESS\n");
         return 0;
     }
-    WriteLine(L"ERROR\tAn error occurred during uninstall\n");
+    PrintFormatted(stdout, L"ERROR\tAn error occurred during uninstall\n");
     return 1;
 }
 
@@ -137,9 +114,9 @@ int RunQuiet()
     try {
         return RunQuietUninstall();
     } catch (const Exception& error) {
-        WriteLine(FormatWide(L"ERROR\t%s\n", EscapeProtocolText(error.GetDisplayMessage()).c_str()));
+        PrintFormatted(stdout, L"ERROR\t%s\n", EscapeProtocolText(error.GetDisplayMessage()).c_str());
     } catch (const std::exception& error) {
-        WriteLine(FormatWide(L"ERROR\t%s\n", EscapeProtocolText(Widen(error.what())).c_str()));
+        PrintFormatted(stdout, L"ERROR\t%s\n", EscapeProtocolText(Widen(error.what())).c_str());
     }
     return 2;
 }

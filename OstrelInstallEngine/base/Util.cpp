@@ -3,7 +3,9 @@
 #include <objbase.h>
 #include <shlwapi.h>
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cwctype>
 #include <memory>
 #include <vector>
@@ -74,12 +76,37 @@ std::wstring FormatWide(const wchar_t* format, ...)
     return FormatWideV(format, arguments);
 }
 
+namespace {
+
+// Each character as the runtime's text streams convert it (its current
+// locale); one that the encoding cannot hold becomes '?', where fputws would
+// stop and lose the rest of the text.
+std::string NarrowAsTheRuntimeWould(const std::wstring& text)
+{
+    std::string bytes;
+    char converted[MB_LEN_MAX];
+    for (wchar_t character : text) {
+        const int length = wctomb(converted, character);
+        if (length < 0) {
+            bytes += '?';
+        } else {
+            bytes.append(converted, length);
+        }
+    }
+    return bytes;
+}
+
+}  // namespace
+
 void PrintFormatted(FILE* stream, const wchar_t* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
     ArgumentsEnd end{arguments};
-    fputws(FormatWideV(format, arguments).c_str(), stream);
+    // One write: the runtime writes an unbuffered stream one character at a
+    // time, so a reader of a pipe would get the text in pieces.
+    const std::string bytes = NarrowAsTheRuntimeWould(FormatWideV(format, arguments));
+    fwrite(bytes.data(), 1, bytes.size(), stream);
     fflush(stream);
 }
 

@@ -17,8 +17,9 @@ class Stream;
 std::wstring FormatWide(const wchar_t* format, ...);
 std::wstring FormatWideV(const wchar_t* format, va_list arguments);
 
-// FormatWide, then the text as it is (fputws) on a runtime stream; text-mode
-// streams convert it to 8-bit characters and write each line feed as CR LF.
+// FormatWide, then the text on a runtime stream in one write, converted to
+// 8-bit characters as the runtime converts them ('?' for a character its
+// encoding lacks); text-mode streams write each line feed as CR LF.
 // The C++ standard library of this toolchain switches wprintf and its kin to
 // C99 rules ("%s" narrow even in a wide format), so the engine prints with
 // this instead.

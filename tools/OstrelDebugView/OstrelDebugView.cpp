@@ -11,12 +11,11 @@
 #include <string>
 
 #include "DebugChannelListener.h"
+#include "PipedCommand.h"
 #include "ProcessFamily.h"
-#include "base/UniqueHandle.h"
 #include "base/Util.h"
 
 using OstrelInstallEngine::PrintFormatted;
-using OstrelInstallEngine::UniqueHandle;
 
 namespace {
 
@@ -90,45 +89,10 @@ private:
     int m_outcome = kNoOutcome;
 };
 
-// The command's standard output and error, forwarded as they come; a service
-// that inherits the pipe may hold it open after the chain, and a dialog-mode
-// relaunch may not inherit it at all, so its end is no end of the chain.
-// The process handle keeps the first process's id its own until the family
-// holds one too.
-struct StartedCommand {
-    DWORD processId = 0;
-    UniqueHandle process;
-    UniqueHandle outputRead;
-};
-
-bool StartCommand(std::wstring commandLine, StartedCommand* started)
-{
-    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-    HANDLE read = nullptr;
-    HANDLE write = nullptr;
-    if (!CreatePipe(&read, &write, &inheritable, 0)) {
-        return false;
-    }
-    started->outputRead.Set(read);
-    UniqueHandle outputWrite(write);
-    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = write;
-    startup.hStdError = write;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return false;
-    }
-    started->process.Set(process.hProcess);
-    UniqueHandle threadHandle(process.hThread);
-    started->processId = process.dwProcessId;
-    return true;
-}
+// The command's standard output and error are forwarded as they come; a
+// service that inherits the pipe may hold it open after the chain, and a
+// dialog-mode relaunch may not inherit it at all, so its end is no end of the
+// chain.
 
 // Forwards what the chain has written to its standard handles so far; false
 // once every holder of the pipe has ended.
@@ -162,8 +126,8 @@ int main()
         PrintFormatted(stderr, L"OstrelDebugView: %s\n", failure.c_str());
         return kNoOutcome;
     }
-    StartedCommand started;
-    if (!StartCommand(command, &started)) {
+    PipedCommand started;
+    if (!StartPipedCommand(command, &started)) {
         PrintFormatted(stderr, L"OstrelDebugView: cannot start %s (error %lu)\n", command.c_str(),
                        GetLastError());
         return kNoOutcome;

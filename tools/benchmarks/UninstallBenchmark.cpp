@@ -24,6 +24,7 @@
 #include <string>
 
 #include "../../tools/OstrelDebugView/DebugChannelListener.h"
+#include "../../tools/OstrelDebugView/PipedCommand.h"
 #include "../../tools/OstrelDebugView/ProcessFamily.h"
 #include "base/LocalMemory.h"
 #include "base/UniqueHandle.h"
@@ -111,35 +112,16 @@ int Time(bool toChainEnd, const std::wstring& gameFolder, std::wstring commandLi
         PrintFormatted(stderr, L"UninstallBenchmark: %s\n", failure.c_str());
         return 1;
     }
-    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-    HANDLE read = nullptr;
-    HANDLE write = nullptr;
-    if (!CreatePipe(&read, &write, &inheritable, 0)) {
-        return 1;
-    }
-    UniqueHandle outputRead(read);
-    UniqueHandle outputWrite(write);
-    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = write;
-    startup.hStdError = write;
-    PROCESS_INFORMATION started = {};
-
+    // The pipe is made inside the timed span too: a few microseconds.
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &started)) {
+    PipedCommand started;
+    if (!StartPipedCommand(commandLine, &started)) {
         PrintFormatted(stderr, L"UninstallBenchmark: cannot start %s\n", commandLine.c_str());
         return 1;
     }
-    UniqueHandle process(started.hProcess);
-    UniqueHandle thread(started.hThread);
-    outputWrite.Close();
 
-    PeakSampler sampler(started.dwProcessId);
+    PeakSampler sampler(started.processId);
     double firstProgress = -1;
     double finalLine = -1;
     double folderGone = -1;
@@ -148,7 +130,7 @@ int Time(bool toChainEnd, const std::wstring& gameFolder, std::wstring commandLi
     std::string text;
     bool pipeOpen = true;
     for (DWORD poll = 0; (toChainEnd && pipeOpen) || Exists(gameFolder); ++poll) {
-        pipeOpen = pipeOpen && PipeIsOpen(outputRead.Get());
+        pipeOpen = pipeOpen && PipeIsOpen(started.outputRead.Get());
         if (folderGone < 0 && !Exists(gameFolder)) {
             folderGone = SecondsSince(start);
         }
