@@ -12,6 +12,7 @@ namespace OstrelTest {
 
 using OstrelInstallEngine::UniqueFileHandle;
 using OstrelInstallEngine::UniqueFindHandle;
+using OstrelInstallEngine::RegistryKey;
 using OstrelInstallEngine::UniqueHandle;
 
 std::wstring HostPath(const std::string& unixPath)
@@ -125,6 +126,160 @@ void RemoveTreeForTest(const std::wstring& path)
     }
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryW(path.c_str());
+}
+
+namespace {
+
+const wchar_t kSessionManagerKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
+
+bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix)
+{
+    return text.size() >= prefix.size() &&
+           CompareStringOrdinal(text.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
+                                static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Pairs of a source and a target (empty: delete), then one empty string that
+// closes the list.
+std::vector<std::wstring> ReadPendingOperations()
+{
+    std::vector<std::wstring> entries;
+    RegistryKey key;
+    DWORD size = 0;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS ||
+        RegQueryValueExW(key.Get(), kPendingValue, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
+        return entries;
+    }
+    std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+    RegQueryValueExW(key.Get(), kPendingValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&data[0]), &size);
+    const size_t count = size / sizeof(wchar_t);
+    for (size_t position = 0; position < count;) {
+        const size_t sourceEnd = data.find(L'\0', position);
+        if (sourceEnd == position) {
+            break;
+        }
+        const size_t targetEnd = data.find(L'\0', sourceEnd + 1);
+        entries.push_back(data.substr(position, sourceEnd - position));
+        entries.push_back(data.substr(sourceEnd + 1, targetEnd - sourceEnd - 1));
+        position = targetEnd + 1;
+    }
+    return entries;
+}
+
+std::wstring WithoutPrefix(const std::wstring& pendingPath)
+{
+    return pendingPath.substr(pendingPath.compare(0, 4, L"\\??\\") == 0 ? 4 : 0);
+}
+
+using UnixFileNameFunction = char*(CDECL*)(const wchar_t*);
+
+// Wine's own conversion of a Windows path into the host's.
+std::string UnixPath(const std::wstring& windowsPath)
+{
+    const auto convert = reinterpret_cast<UnixFileNameFunction>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* converted = convert != nullptr ? convert(windowsPath.c_str()) : nullptr;
+    if (converted == nullptr) {
+        throw std::runtime_error("no Unix path for a test path");
+    }
+    const std::string path = converted;
+    HeapFree(GetProcessHeap(), 0, converted);
+    return path;
+}
+
+std::string ShellQuoted(const std::string& text)
+{
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// Wine starts a host program for CreateProcessW but hands back no handle to
+// wait on, so the command ends by making a file that is waited for instead.
+void RunHostShell(const std::string& command)
+{
+    wchar_t tempPath[MAX_PATH];
+    GetTempPathW(MAX_PATH, tempPath);
+    wchar_t done[MAX_PATH];
+    GetTempFileNameW(tempPath, L"sh", 0, done);
+    DeleteFileW(done);
+    const std::string script = command + " && : > " + ShellQuoted(UnixPath(done));
+    // Wine splits the command line by Windows rules; the script has no
+    // double quotes or backslashes of its own.
+    std::wstring commandLine = L"/bin/sh -c \"" + std::wstring(script.begin(), script.end()) + L"\"";
+    STARTUPINFOW startup = {sizeof(startup)};
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        throw std::runtime_error("cannot start the host's shell");
+    }
+    const UniqueHandle owner(process.hProcess), thread(process.hThread);
+    for (int wait = 0; !PathExists(done); ++wait) {
+        if (wait == 2000) {
+            throw std::runtime_error("the host's shell did not finish: " + command);
+        }
+        Sleep(5);
+    }
+    DeleteFileW(done);
+}
+
+}  // namespace
+
+HostLinks::~HostLinks()
+{
+    std::string command = "rm -f";
+    for (const std::string& link : m_links) {
+        command += " " + ShellQuoted(link);
+    }
+    try {
+        RunHostShell(command);
+    } catch (const std::exception&) {
+        // The test has failed already if its links cannot go.
+    }
+}
+
+void HostLinks::Plant(const std::wstring& target, const std::wstring& link)
+{
+    const std::string unixLink = UnixPath(link);
+    RunHostShell("ln -s " + ShellQuoted(UnixPath(target)) + " " + ShellQuoted(unixLink));
+    m_links.push_back(unixLink);
+}
+
+std::vector<std::wstring> PendingDeletionsUnder(const std::wstring& folder)
+{
+    const std::vector<std::wstring> entries = ReadPendingOperations();
+    std::vector<std::wstring> paths;
+    for (size_t i = 0; i + 1 < entries.size(); i += 2) {
+        if (entries[i + 1].empty() && StartsWithNoCase(WithoutPrefix(entries[i]), folder)) {
+            paths.push_back(WithoutPrefix(entries[i]));
+        }
+    }
+    return paths;
+}
+
+void ForgetPendingDeletionsUnder(const std::wstring& folder)
+{
+    const std::vector<std::wstring> entries = ReadPendingOperations();
+    std::wstring kept;
+    for (size_t i = 0; i + 1 < entries.size(); i += 2) {
+        if (!StartsWithNoCase(WithoutPrefix(entries[i]), folder)) {
+            kept += entries[i] + L'\0' + entries[i + 1] + L'\0';
+        }
+    }
+    RegistryKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_SET_VALUE, key.Receive()) != ERROR_SUCCESS) {
+        return;
+    }
+    if (kept.empty()) {
+        RegDeleteValueW(key.Get(), kPendingValue);
+    } else {
+        kept += L'\0';
+        RegSetValueExW(key.Get(), kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
+                       static_cast<DWORD>(kept.size() * sizeof(wchar_t)));
+    }
 }
 
 DWORD RunAndWait(std::wstring commandLine, STARTUPINFOW startup, bool inheritHandles)

@@ -69,7 +69,33 @@ private:
     bool m_wasSet;
 };
 
+// Removes a test's tree; it holds no links (see HostLinks), so the walk may
+// follow none.
 void RemoveTreeForTest(const std::wstring& path);
+
+// Symbolic links made by the host's shell inside the prefix, as an attacker
+// outside Windows would plant them: Windows code sees a link to a folder as a
+// reparse point (0x410) and a link to a file as a plain file, and Wine's own
+// delete calls act on the target. The shell removes them again at the end,
+// before any Windows code walks the tree to clean it up.
+class HostLinks {
+public:
+    HostLinks() = default;
+    ~HostLinks();
+    HostLinks(const HostLinks&) = delete;
+    HostLinks& operator=(const HostLinks&) = delete;
+
+    void Plant(const std::wstring& target, const std::wstring& link);
+
+private:
+    std::vector<std::string> m_links;
+};
+
+// Paths marked for deletion at restart (PendingFileRenameOperations, without
+// the "\??\" prefix) that lie under the folder, in registration order.
+std::vector<std::wstring> PendingDeletionsUnder(const std::wstring& folder);
+// Takes them out again, so that the test prefix does not collect them.
+void ForgetPendingDeletionsUnder(const std::wstring& folder);
 
 // Starts a program and waits for its end: its exit code, 0xFFFFFFFF when it
 // could not start.

@@ -26,15 +26,6 @@ namespace {
 const DWORD kPollMs = 50;
 const DWORD kChainDeadlineMs = 90000;
 const int kMessageBoxTextId = 0xFFFF;
-const wchar_t kSessionManagerKey[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
-
-bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix)
-{
-    return text.size() >= prefix.size() &&
-           CompareStringOrdinal(text.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
-                                static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
-}
 
 // Reads and answers each message box seen for the first time; any other
 // window is a dialog.
@@ -81,38 +72,6 @@ bool DrainOutput(HANDLE pipe, std::string* output)
         output->append(buffer, read);
     }
     return true;
-}
-
-// Pairs of a source and a target (empty: delete), then one empty string that
-// closes the list.
-std::vector<std::wstring> ReadPendingOperations()
-{
-    std::vector<std::wstring> entries;
-    RegistryKey key;
-    DWORD size = 0;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS ||
-        RegQueryValueExW(key.Get(), kPendingValue, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
-        return entries;
-    }
-    std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
-    RegQueryValueExW(key.Get(), kPendingValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&data[0]), &size);
-    const size_t count = size / sizeof(wchar_t);
-    for (size_t position = 0; position < count;) {
-        const size_t sourceEnd = data.find(L'\0', position);
-        if (sourceEnd == position) {
-            break;
-        }
-        const size_t targetEnd = data.find(L'\0', sourceEnd + 1);
-        entries.push_back(data.substr(position, sourceEnd - position));
-        entries.push_back(data.substr(sourceEnd + 1, targetEnd - sourceEnd - 1));
-        position = targetEnd + 1;
-    }
-    return entries;
-}
-
-std::wstring WithoutPrefix(const std::wstring& pendingPath)
-{
-    return pendingPath.substr(pendingPath.compare(0, 4, L"\\??\\") == 0 ? 4 : 0);
 }
 
 std::vector<std::wstring> Entries(const std::wstring& folder, bool folders)
@@ -239,39 +198,6 @@ std::vector<std::wstring> FileNames(const std::wstring& folder)
     return names;
 }
 
-std::vector<std::wstring> PendingDeletionsUnder(const std::wstring& folder)
-{
-    const std::vector<std::wstring> entries = ReadPendingOperations();
-    std::vector<std::wstring> paths;
-    for (size_t i = 0; i + 1 < entries.size(); i += 2) {
-        if (entries[i + 1].empty() && StartsWithNoCase(WithoutPrefix(entries[i]), folder)) {
-            paths.push_back(WithoutPrefix(entries[i]));
-        }
-    }
-    return paths;
-}
-
-void ForgetPendingDeletionsUnder(const std::wstring& folder)
-{
-    const std::vector<std::wstring> entries = ReadPendingOperations();
-    std::wstring kept;
-    for (size_t i = 0; i + 1 < entries.size(); i += 2) {
-        if (!StartsWithNoCase(WithoutPrefix(entries[i]), folder)) {
-            kept += entries[i] + L'\0' + entries[i + 1] + L'\0';
-        }
-    }
-    RegistryKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_SET_VALUE, key.Receive()) != ERROR_SUCCESS) {
-        return;
-    }
-    if (kept.empty()) {
-        RegDeleteValueW(key.Get(), kPendingValue);
-    } else {
-        kept += L'\0';
-        RegSetValueExW(key.Get(), kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
-                       static_cast<DWORD>(kept.size() * sizeof(wchar_t)));
-    }
-}
 
 namespace {
 

@@ -64,12 +64,6 @@ std::vector<std::wstring> SubFolders(const std::wstring& folder);
 // Files of a folder (names only, sorted).
 std::vector<std::wstring> FileNames(const std::wstring& folder);
 
-// Paths marked for deletion at restart (PendingFileRenameOperations, without
-// the "\??\" prefix) that lie under the folder, in registration order.
-std::vector<std::wstring> PendingDeletionsUnder(const std::wstring& folder);
-// Takes them out again, so that the test prefix does not collect them.
-void ForgetPendingDeletionsUnder(const std::wstring& folder);
-
 // Every resource of a program by "type/name/language" ("#10/#103/1033"), with its bytes.
 std::map<std::wstring, std::string> ProgramResources(const std::wstring& path);
 // The entries of a zip held in memory, name -> contents, each read to its end

@@ -1,0 +1,28 @@
+// Where the system keeps things for this process and its user.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace OstrelInstallEngine {
+
+// The user's temporary folder as GetTempPathW gives it, ending with a
+// backslash. False, with the error, when the system gives none or one of
+// MAX_PATH characters or more (the buffer is then left unfilled).
+bool TryGetTempPath(std::wstring* path, DWORD* error);
+
+// The name under which the system knows an open file or folder, in "\\?\"
+// form and with every link on the way resolved; empty when it cannot tell.
+std::wstring GetFinalPath(HANDLE handle);
+
+// Whether the object open as handle is the entry name of the folder whose
+// final path is folderPath, reached through no link: a link opened without
+// following it names itself, one that the system followed anyway names its
+// target. Letter case does not count, as in the file system's own names.
+bool IsEntryOf(HANDLE handle, const std::wstring& folderPath, const std::wstring& name);
+
+// folder, a backslash unless it ends with one, and name.
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
+
+}  // namespace OstrelInstallEngine
