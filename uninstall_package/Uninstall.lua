@@ -69,7 +69,13 @@ function Prepare()
         local text = localizer.GetString(LocID.UNINSTALL_INFO_NOT_FOUND)
         util.FailWithError(text, text, L"Uninstall information not found: " .. key, 10233)
     end
-    props.InstallDir = util.GetRegValue(key, L"InstallLocation")
+    local installDir = util.GetRegValue(key, L"InstallLocation")
+    -- Installers often end the folder with a backslash; every path below adds
+    -- its own, and a folder path with an empty component is refused.
+    if wstring.sub(installDir, -1) == L"\\" then
+        installDir = wstring.sub(installDir, 1, -2)
+    end
+    props.InstallDir = installDir
 end
 
 local function WithoutLeadingBackslash(path)

@@ -5,8 +5,13 @@
 #include <shlwapi.h>
 #include <strsafe.h>
 
+#include <iterator>
+#include <vector>
+
 #include "RunCleanup.h"
 #include "StandardHandles.h"
+#include "base/SystemPaths.h"
+#include "transactions/RunTempFolder.h"
 
 namespace {
 
@@ -14,6 +19,8 @@ const wchar_t* const kCrashReporterFiles[] = {L"\\BsSndRpt.exe", L"\\BugSplat.dl
                                               L"\\BugSplatRC.dll", L"\\DBGHELP.dll"};
 
 std::wstring g_tempFolder;
+// "\<name>" of the copy in the temp folder.
+std::wstring g_copyName;
 
 void ShowError(const std::wstring& text)
 {
@@ -49,17 +56,31 @@ int StartCopy(const std::wstring& copyPath, bool quiet)
     return 0;
 }
 
+// The temp path, or an error box: a path of MAX_PATH or more would leave the
+// system's buffer unfilled.
+bool GetTempPathOrShowError(std::wstring* tempPath)
+{
+    DWORD error = ERROR_SUCCESS;
+    if (!OstrelInstallEngine::TryGetTempPath(tempPath, &error)) {
+        ShowError(L"Could not get temp folder path.");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int InitTempDir()
 {
-    wchar_t tempPath[MAX_PATH];
-    GetTempPathW(MAX_PATH, tempPath);
+    std::wstring tempPath;
+    if (!GetTempPathOrShowError(&tempPath)) {
+        return 1;
+    }
     GUID guid;
     CoCreateGuid(&guid);
     wchar_t folder[MAX_PATH];
     if (FAILED(StringCchPrintfW(folder, MAX_PATH, L"%s%08x%04x%04x%02x%02x%02x%02x%02x%02x%02x%02x",
-                                tempPath, guid.Data1, guid.Data2, guid.Data3, guid.Data4[0],
+                                tempPath.c_str(), guid.Data1, guid.Data2, guid.Data3, guid.Data4[0],
                                 guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4],
                                 guid.Data4[5], guid.Data4[6], guid.Data4[7]))) {
         ShowError(L"InitializetempDir: StringCchPrintf failed");
@@ -70,7 +91,7 @@ int InitTempDir()
         ShowError(L"Bad formatting on generated Temp Folder: " + g_tempFolder);
         return 1;
     }
-    if (!CreateDirectoryW(g_tempFolder.c_str(), nullptr)) {
+    if (!OstrelInstallEngine::RunTempFolder::CreatePrivateFolder(g_tempFolder)) {
         ShowError(L"Could not create temp folder: " + g_tempFolder);
         return 1;
     }
@@ -87,16 +108,13 @@ int CopyCrashReporterFiles(std::wstring sourceDirectory, std::wstring targetDire
     return 0;
 }
 
+// The copy goes before its folder, so that the folder is empty when its turn
+// comes at the restart.
 void ScheduleDeleteOnReboot()
 {
-    for (const wchar_t* name : kCrashReporterFiles) {
-        const std::wstring path = g_tempFolder + name;
-        if (!SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL) ||
-            !MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-            return;
-        }
-    }
-    MoveFileExW(g_tempFolder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    std::vector<std::wstring> names(std::begin(kCrashReporterFiles), std::end(kCrashReporterFiles));
+    names.push_back(g_copyName);
+    OstrelInstallEngine::RunTempFolder::ScheduleRemovalAtRestart(g_tempFolder, names);
 }
 
 int Bootstrap(bool quiet)
@@ -107,9 +125,8 @@ int Bootstrap(bool quiet)
     StringCchCopyW(moduleDirectory, MAX_PATH, modulePath);
     PathRemoveFileSpecW(moduleDirectory);
 
-    wchar_t tempPath[MAX_PATH];
-    if (GetTempPathW(MAX_PATH, tempPath) == 0) {
-        ShowError(L"Could not get temp folder path.");
+    std::wstring tempPath;
+    if (!GetTempPathOrShowError(&tempPath)) {
         return 1;
     }
     PathAddBackslashW(moduleDirectory);
@@ -129,6 +146,7 @@ int Bootstrap(bool quiet)
         ShowError(L"Uninstall bootstrap, formatting error.");
         return 1;
     }
+    g_copyName = std::wstring(L"\\") + PathFindFileNameW(modulePath);
     // A failed copy shows as a failed launch below.
     CopyFileW(modulePath, copyPath, FALSE);
     if (CopyCrashReporterFiles(moduleDirectory, g_tempFolder) != 0) {

@@ -26,13 +26,12 @@ int RunMode(HINSTANCE instance, const char* commandLine)
         return Bootstrap(true);
     }
     if (strcmp(commandLine, "bootstrapped-quiet") == 0) {
-        ScheduleRunningCopyRemoval(false);
         return RunQuiet();
     }
     if (strcmp(commandLine, "bootstrapped") == 0) {
-        ScheduleRunningCopyRemoval(true);
+        ScheduleInPlaceCopyRemoval();
         const int exitCode = RunDialogMode(instance);
-        RemoveEngineTempFolder();
+        RemoveRunTempFolders();
         return exitCode;
     }
     return Bootstrap(false);

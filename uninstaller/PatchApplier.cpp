@@ -92,7 +92,7 @@ void PatchApplier::SetProperty(const std::string& name, bool value)
     m_installerPackage.SetBoolProp(name, value);
 }
 
-const std::wstring& PatchApplier::GetEngineTempFolder()
+void PatchApplier::RemoveEngineTempFolder()
 {
-    return m_installerPackage.GetSystemStateManager().GetTempFolderPath();
+    m_installerPackage.GetSystemStateManager().RemoveTempFolder();
 }

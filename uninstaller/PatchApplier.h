@@ -44,9 +44,10 @@ public:
     // Writes a boolean into the script's props table (the dialog's "DeletePersonalDir").
     void SetProperty(const std::string& name, bool value);
 
-    // The engine's private temporary folder. The package is never closed, so
-    // whoever ends the process removes it (or has it removed at restart).
-    const std::wstring& GetEngineTempFolder();
+    // Removes the engine's private temporary folder now (what is held, at the
+    // next restart): the package is never closed, so the folder's owner is
+    // told when the run is over. Silent.
+    void RemoveEngineTempFolder();
 
 private:
     PatchApplier();

@@ -81,7 +81,7 @@ int RunQuietUninstall()
     PatchApplier& applier = *PatchApplier::Instance();
     applier.Start();
     WriteProgressUntilFinished(applier);
-    RemoveEngineTempFolder();
+    RemoveRunTempFolders();
     WriteProblems(applier);
     if (applier.GetState() == AIS_FINISHED) {
         PrintFormatted(stdout, L"SUCCESS\n");

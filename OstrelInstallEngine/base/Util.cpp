@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <shlwapi.h>
 
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -195,8 +196,33 @@ std::wstring MakeGuidString()
                       guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
 }
 
+namespace {
+
+// Exactly "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}": the text also goes into
+// paths and key names, where anything after the braces would lead elsewhere.
+bool IsBracedGuid(const std::string& text)
+{
+    const std::string shape = "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}";
+    if (text.size() != shape.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < shape.size(); ++i) {
+        const bool fits = shape[i] == 'x' ? std::isxdigit(static_cast<unsigned char>(text[i])) != 0
+                                          : text[i] == shape[i];
+        if (!fits) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 GUID GuidFromString(const std::string& text)
 {
+    if (!IsBracedGuid(text)) {
+        OSTREL_FAIL(10082);
+    }
     unsigned int data1 = 0;
     unsigned int data2 = 0;
     unsigned int data3 = 0;

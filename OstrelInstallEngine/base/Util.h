@@ -44,7 +44,8 @@ std::wstring GetExecutableFilePath();
 
 // A new GUID as 32 lower-case hexadecimal digits, no braces, no dashes.
 std::wstring MakeGuidString();
-// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", digits in either case.
+// Exactly "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", digits in either case;
+// anything else fails (10082).
 GUID GuidFromString(const std::string& text);
 
 struct Md5Digest {

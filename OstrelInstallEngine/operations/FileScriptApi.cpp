@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cwctype>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -374,11 +375,30 @@ void UtilUnpackTempFile(ScriptCall& call)
     call.ReturnWide(path);
 }
 
-// An entry name is a file name inside the unpack folder: a name with a path
-// in it ("..\\x") could write outside the folder.
+// Windows opens a device for these names, whatever extension follows and
+// whatever blanks end the name before it ("NUL.txt", "com1 .log").
+bool IsDeviceName(const std::wstring& entryName)
+{
+    std::wstring base = entryName.substr(0, entryName.find(L'.'));
+    base.erase(base.find_last_not_of(L' ') + 1);
+    for (wchar_t& character : base) {
+        character = static_cast<wchar_t>(towupper(character));
+    }
+    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" ||
+        base == L"CONIN$" || base == L"CONOUT$") {
+        return true;
+    }
+    return base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
+           base[3] >= L'1' && base[3] <= L'9';
+}
+
+// An entry name is a plain file name inside the unpack folder: a name with a
+// path in it ("..\\x") could write outside the folder, and a device name
+// would write to the device.
 void CheckEntryName(const std::wstring& zipName, const std::wstring& entryName)
 {
-    if (entryName.find_first_of(L"\\/:") == std::wstring::npos) {
+    if (entryName.find_first_of(L"\\/:") == std::wstring::npos && entryName != L"." &&
+        entryName != L".." && !IsDeviceName(entryName)) {
         return;
     }
     throw GenericException(

@@ -36,6 +36,14 @@ Win32Exception ValueFailure(int code, const wchar_t* functionName, DWORD status,
                           functionName, status);
 }
 
+// A root that is a prefix of the text but ends inside a key name ("...\\Brondel"
+// of "...\\BrondelX") would let the walk remove keys outside the root.
+bool EndsAtKeyBoundary(const std::wstring& keyStr, const std::wstring& rootKeyStr)
+{
+    return rootKeyStr.empty() || keyStr.size() == rootKeyStr.size() ||
+           rootKeyStr.back() == L'\\' || keyStr[rootKeyStr.size()] == L'\\';
+}
+
 }  // namespace
 
 RegistryOperations::RegistryOperations(InstallerPackage& package)
@@ -162,15 +170,20 @@ void RegistryOperations::RemoveRegKeyTransacted(const std::wstring& keyPath, Key
 {
     // A root key has no parent to keep a backup in.
     OSTREL_CHECK(keyPath.find('\\') != std::wstring::npos, 10047);
+    // A path that would widen is refused before a backup is made of its
+    // parent.
+    SystemStateManager::CheckRemovableKeyPath(keyPath, removal == KeyRemoval::kWithSubkeys);
     const std::wstring backupPath =
         keyPath.substr(0, keyPath.rfind(L'\\')) + L"\\" + MakeGuidString();
     CopyKeyToBackup(keyPath, backupPath, removal);
+    // The copy back is queued before the removal: one that fails half-way
+    // through the subkeys is restored at rollback too.
+    m_package.AddRollbackTask(std::make_unique<CopyRegKeyTask>(backupPath, keyPath));
     if (removal == KeyRemoval::kWithoutSubkeys) {
         m_systemStateManager.RemoveRegKey(keyPath);
     } else {
         m_systemStateManager.NukeRegKey(keyPath);
     }
-    m_package.AddRollbackTask(std::make_unique<CopyRegKeyTask>(backupPath, keyPath));
     m_package.AddCommitTask(std::make_unique<ClearAndRemoveRegKeyTask>(backupPath));
 }
 
@@ -250,6 +263,7 @@ void RegistryOperations::UninstallRemoveRegKeyTree(const std::wstring& keyPath,
     const std::wstring& keyStr = keyPath;
     const std::wstring& rootKeyStr = rootKeyPath;
     OSTREL_CHECK(keyStr.substr(0, rootKeyStr.length()) == rootKeyStr, 10266);
+    OSTREL_CHECK(EndsAtKeyBoundary(keyStr, rootKeyStr), 10266);
     size_t n = keyPath.length();
     while (n != 0 && n != std::wstring::npos && n > rootKeyPath.length()) {
         const size_t k = keyPath.rfind(L'\\', n - 1);

@@ -4,6 +4,7 @@
 
 #include <shlwapi.h>
 
+#include "base/PathShape.h"
 #include "base/RegistryKey.h"
 #include "base/Util.h"
 
@@ -16,10 +17,11 @@ ClearAndRemoveRegKeyTask::ClearAndRemoveRegKeyTask(std::wstring keyPath)
 
 void ClearAndRemoveRegKeyTask::Perform()
 {
-    size_t lastBackslash = m_keyPath.rfind(L'\\');
-    if (lastBackslash == std::wstring::npos) {
+    // A bare root or an empty level would widen the removal to a parent.
+    if (!IsExactKeyPath(m_keyPath)) {
         return;
     }
+    const size_t lastBackslash = m_keyPath.rfind(L'\\');
     RegKeyPath parentPath = ParseRegKeyPath(m_keyPath.substr(0, lastBackslash));
     RegistryKey parent;
     if (RegOpenKeyExW(parentPath.root, parentPath.subkey.c_str(), 0, KEY_CREATE_SUB_KEY,

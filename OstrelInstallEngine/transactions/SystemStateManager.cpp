@@ -1,10 +1,11 @@
 #include "transactions/SystemStateManager.h"
 
-#include <shellapi.h>
 #include <shlwapi.h>
 
 #include "base/Check.h"
 #include "base/Localizer.h"
+#include "base/PathShape.h"
+#include "base/TreeRemoval.h"
 #include "base/Util.h"
 #include "base/Win32Exception.h"
 
@@ -21,8 +22,6 @@ struct Win32FailureSite {
     const wchar_t* englishFormat;
 };
 
-const Win32FailureSite kCreateTempFolderFailure = {10045, L"CreateDirectoryW", 1000010020,
-                                                   L"Error creating temp dir %s"};
 const Win32FailureSite kCreateFileFailure = {10034, L"CreateFileW", 1000010014,
                                              L"Error creating file \"%s\""};
 const Win32FailureSite kDeleteFileFailure = {10036, L"DeleteFileW", 1000010016,
@@ -37,7 +36,9 @@ const Win32FailureSite kCreateDirectoryFailure = {10038, L"CreateDirectoryW", 10
                                                   L"Error creating dir \"%s\""};
 const Win32FailureSite kRemoveDirectoryFailure = {10039, L"RemoveDirectoryW", 1000010022,
                                                   L"Error removing dir \"%s\""};
-const Win32FailureSite kNukeDirectoryFailure = {10040, L"SHFileOperationW", 1000010024,
+// A failure of the walk names the call that failed; a refused path names the
+// walk's first call.
+const Win32FailureSite kNukeDirectoryFailure = {10040, L"FindFirstFileW", 1000010024,
                                                 L"Error nuking dir \"%s\""};
 const Win32FailureSite kOpenRegKeyFailure = {10042, L"RegOpenKeyExW", 1000010031,
                                              L"Error opening reg key \"%s\""};
@@ -50,102 +51,44 @@ const Win32FailureSite kRemoveRegKeyFailure = {10225, L"RegDeleteKeyW", 10000100
 const Win32FailureSite kNukeRegKeyFailure = {10044, L"SHDeleteKeyW", 1000010028,
                                              L"Error removing reg key %s"};
 
-const DWORD kAllFileOperationPromptsOff =
-    FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
+template <typename... Paths>
+[[noreturn]] void ThrowWin32Failure(const Win32FailureSite& site, const wchar_t* functionName,
+                                    DWORD error, const Paths&... paths)
+{
+    throw Win32Exception(Localizer::Text(site.summaryId + 1, paths...),
+                         Localizer::Text(site.summaryId, paths...),
+                         FormatWide(site.englishFormat, paths.c_str()...), site.code,
+                         functionName, error);
+}
 
 template <typename... Paths>
 [[noreturn]] void ThrowWin32Failure(const Win32FailureSite& site, DWORD error,
                                     const Paths&... paths)
 {
-    throw Win32Exception(Localizer::Text(site.summaryId + 1, paths...),
-                         Localizer::Text(site.summaryId, paths...),
-                         FormatWide(site.englishFormat, paths.c_str()...), site.code,
-                         site.functionName, error);
+    ThrowWin32Failure(site, site.functionName, error, paths...);
 }
 
-// The event of a live run's marked temporary folder; see the header.
-const wchar_t kLiveRunEventPrefix[] = L"Global\\OstrelInstallEngineRun_";
-
-// The 32 lower-case hexadecimal digits that CreateTempFolder names it by.
-bool IsGuidFolderName(const std::wstring& name)
+// A path that names more than it seems to is refused as if the removal had
+// failed, before anything is touched.
+void CheckRemovableFilePath(const Win32FailureSite& site, const std::wstring& path)
 {
-    return name.size() == 32 &&
-           name.find_first_not_of(L"0123456789abcdef") == std::wstring::npos;
+    if (!IsExactFilePath(path)) {
+        ThrowWin32Failure(site, ERROR_BAD_PATHNAME, path);
+    }
 }
 
 }  // namespace
 
-SystemStateManager::SystemStateManager()
-    : m_tempFolderPath(CreateTempFolder()), m_tempNameCounter(0)
-{
-    MarkTempFolderAsLive();
-}
+SystemStateManager::SystemStateManager() : m_tempNameCounter(0) {}
 
-SystemStateManager::~SystemStateManager()
-{
-    // Files in the folder may still be in use; leaving it behind is harmless.
-    // Nothing may leave a destructor, not even a failure to build the report
-    // of that failure.
-    try {
-        NukeDirectory(m_tempFolderPath);
-    } catch (...) {
-    }
-}
+SystemStateManager::~SystemStateManager() = default;
 
-std::wstring SystemStateManager::CreateTempFolder()
+void SystemStateManager::CheckRemovableKeyPath(const std::wstring& keyPath, bool withSubkeys)
 {
-    wchar_t tempPath[MAX_PATH];
-    DWORD pathLength = GetTempPathW(MAX_PATH, tempPath);
-    OSTREL_CHECK_LAST_ERROR(pathLength != 0, 10051);
-    // A larger result is the size the path needs; the buffer is then unfilled.
-    OSTREL_CHECK_ERROR(pathLength < MAX_PATH, 10051, ERROR_FILENAME_EXCED_RANGE);
-    std::wstring folder = std::wstring(tempPath) + MakeGuidString();
-    if (!CreateDirectoryW(folder.c_str(), nullptr)) {
-        ThrowWin32Failure(kCreateTempFolderFailure, GetLastError(), folder);
+    if (!IsExactKeyPath(keyPath)) {
+        ThrowWin32Failure(withSubkeys ? kNukeRegKeyFailure : kRemoveRegKeyFailure,
+                          ERROR_BAD_PATHNAME, keyPath);
     }
-    return folder;
-}
-
-void SystemStateManager::MarkTempFolderAsLive()
-{
-    const std::wstring folderName = PathFindFileNameW(m_tempFolderPath.c_str());
-    m_liveRunEvent.Set(CreateEventW(nullptr, TRUE, FALSE, (kLiveRunEventPrefix + folderName).c_str()));
-    if (!m_liveRunEvent.IsValid() || GetLastError() == ERROR_ALREADY_EXISTS) {
-        return;
-    }
-    UniqueFileHandle marker(CreateFileW((m_tempFolderPath + L"\\" + kRunMarkerName).c_str(),
-                                        GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                        nullptr));
-}
-
-std::vector<std::wstring> SystemStateManager::FindTempFoldersOfEndedRuns()
-{
-    std::vector<std::wstring> folders;
-    wchar_t tempPath[MAX_PATH];
-    const DWORD pathLength = GetTempPathW(MAX_PATH, tempPath);
-    if (pathLength == 0 || pathLength >= MAX_PATH) {
-        return folders;
-    }
-    WIN32_FIND_DATAW entry;
-    UniqueFindHandle find(FindFirstFileW((std::wstring(tempPath) + L"*").c_str(), &entry));
-    if (!find.IsValid()) {
-        return folders;
-    }
-    do {
-        const std::wstring name = entry.cFileName;
-        const std::wstring folder = tempPath + name;
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || !IsGuidFolderName(name) ||
-            GetFileAttributesW((folder + L"\\" + kRunMarkerName).c_str()) == INVALID_FILE_ATTRIBUTES) {
-            continue;
-        }
-        // Only a missing event means an ended run; an open refused for any
-        // other reason means the event, and so the run, still exists.
-        UniqueHandle liveRun(OpenEventW(SYNCHRONIZE, FALSE, (kLiveRunEventPrefix + name).c_str()));
-        if (!liveRun.IsValid() && GetLastError() == ERROR_FILE_NOT_FOUND) {
-            folders.push_back(folder);
-        }
-    } while (FindNextFileW(find.Get(), &entry));
-    return folders;
 }
 
 bool SystemStateManager::IsDirectory(const std::wstring& path) const
@@ -192,7 +135,7 @@ bool SystemStateManager::IsRegValue(const std::wstring& keyPath,
 
 std::wstring SystemStateManager::MakeTempName()
 {
-    return FormatWide(L"%s\\%08x_TEMP", m_tempFolderPath.c_str(), m_tempNameCounter++);
+    return FormatWide(L"%s\\%08x_TEMP", GetTempFolderPath().c_str(), m_tempNameCounter++);
 }
 
 UniqueFileHandle SystemStateManager::CreateFile(const std::wstring& path)
@@ -209,6 +152,9 @@ UniqueFileHandle SystemStateManager::CreateFile(const std::wstring& path)
 // uninstall deletes thousands of files, and the usual one needs no query.
 void SystemStateManager::DeleteFile(const std::wstring& path)
 {
+    if (path.find(L'\0') != std::wstring::npos) {
+        ThrowWin32Failure(kDeleteFileFailure, ERROR_BAD_PATHNAME, path);
+    }
     if (DeleteFileW(path.c_str())) {
         return;
     }
@@ -272,6 +218,7 @@ void SystemStateManager::CreateDirectory(const std::wstring& path)
 
 void SystemStateManager::RemoveDirectory(const std::wstring& path)
 {
+    CheckRemovableFilePath(kRemoveDirectoryFailure, path);
     if (!RemoveDirectoryW(path.c_str())) {
         ThrowWin32Failure(kRemoveDirectoryFailure, GetLastError(), path);
     }
@@ -279,19 +226,10 @@ void SystemStateManager::RemoveDirectory(const std::wstring& path)
 
 void SystemStateManager::NukeDirectory(const std::wstring& path)
 {
-    // The shell takes a list of names, each NUL-terminated, ended by an empty one.
-    std::wstring sourceList = path;
-    sourceList.push_back(L'\0');
-    sourceList.push_back(L'\0');
-    SHFILEOPSTRUCTW operation = {};
-    operation.hwnd = nullptr;
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = sourceList.c_str();
-    operation.pTo = nullptr;
-    operation.fFlags = kAllFileOperationPromptsOff;
-    int result = SHFileOperationW(&operation);
-    if (result != 0) {
-        ThrowWin32Failure(kNukeDirectoryFailure, static_cast<DWORD>(result), path);
+    CheckRemovableFilePath(kNukeDirectoryFailure, path);
+    const RemovalFailure failure = RemoveTree(path, Leftovers::kKeep);
+    if (failure.Happened()) {
+        ThrowWin32Failure(kNukeDirectoryFailure, failure.functionName, failure.error, path);
     }
 }
 
@@ -327,6 +265,7 @@ RegistryKey SystemStateManager::CreateRegKey(const std::wstring& keyPath)
 
 void SystemStateManager::RemoveRegKey(const std::wstring& keyPath)
 {
+    CheckRemovableKeyPath(keyPath, false);
     RegKeyPath parsed = ParseRegKeyPath(keyPath);
     LSTATUS status = RegDeleteKeyW(parsed.root, parsed.subkey.c_str());
     if (status != ERROR_SUCCESS) {
@@ -337,6 +276,7 @@ void SystemStateManager::RemoveRegKey(const std::wstring& keyPath)
 void SystemStateManager::NukeRegKey(const std::wstring& keyPath)
 {
     OSTREL_CHECK(keyPath.find('\\') != std::wstring::npos, 10047);
+    CheckRemovableKeyPath(keyPath, true);
     size_t lastBackslash = keyPath.rfind(L'\\');
     RegistryKey parent = OpenRegKey(keyPath.substr(0, lastBackslash));
     LSTATUS status = SHDeleteKeyW(parent.Get(), keyPath.substr(lastBackslash + 1).c_str());

@@ -2,12 +2,13 @@
 // registry. Each changing operation makes exactly one change or throws a
 // Win32Exception (fixed code, function name, system error, three texts); it
 // records nothing, so undo and clean-up are queued by its callers. The object
-// also owns a private temporary folder that lives as long as it does.
+// also owns a private temporary folder (RunTempFolder) that lives as long as
+// it does.
 //
-// A run that is killed never deletes its folder. So that a later run can,
-// the folder carries a marker file, and the run holds a named event derived
-// from the folder's name for as long as it lives: a marked folder whose event
-// is gone belongs to a run that has ended.
+// The removals never widen what they are given: a folder or key path with an
+// empty component, a bare root, a "." or ".." component, a pattern or an
+// embedded NUL is refused with the operation's own code and
+// ERROR_BAD_PATHNAME, before anything is touched.
 #pragma once
 
 #include <windows.h>
@@ -28,6 +29,7 @@
 
 #include "base/RegistryKey.h"
 #include "base/UniqueHandle.h"
+#include "transactions/RunTempFolder.h"
 
 namespace OstrelInstallEngine {
 
@@ -35,22 +37,18 @@ class SystemStateManager {
 public:
     // Creates "%TEMP%<32 hex digits>"; throws when it cannot (10051, 10045).
     SystemStateManager();
-    // Deletes the temporary folder with its contents; a failure is dropped.
+    // Deletes the temporary folder with its contents; what is held goes at the
+    // next restart.
     virtual ~SystemStateManager();
 
     SystemStateManager(const SystemStateManager&) = delete;
     SystemStateManager& operator=(const SystemStateManager&) = delete;
 
     // Full path of the temporary folder, without a trailing backslash.
-    const std::wstring& GetTempFolderPath() const { return m_tempFolderPath; }
-
-    // The marker file in a run's temporary folder.
-    static constexpr const wchar_t* kRunMarkerName = L"OstrelInstallEngine.run";
-
-    // The marked temporary folders of runs of this user that have ended
-    // without deleting them. Folders without the marker (another program's,
-    // a bootstrap copy's, an older engine's) are never listed. Silent.
-    static std::vector<std::wstring> FindTempFoldersOfEndedRuns();
+    const std::wstring& GetTempFolderPath() const { return m_tempFolder.GetPath(); }
+    // Removes the temporary folder before this object goes, for a host that
+    // never destroys it; silent, and done once.
+    void RemoveTempFolder() { m_tempFolder.Remove(); }
 
     // Queries: they change nothing and report no Win32 failure. A key path
     // with an unknown root name still throws (10078).
@@ -70,6 +68,7 @@ public:
     // is a failure (10034). The caller owns the handle.
     UniqueFileHandle CreateFile(const std::wstring& path);
     // Clears a read-only bit first and puts it back if the delete fails (10036).
+    // A path with an embedded NUL is refused.
     void DeleteFile(const std::wstring& path);
     // Fails if the destination exists (10037).
     void MoveFile(const std::wstring& source, const std::wstring& destination);
@@ -84,7 +83,9 @@ public:
     // Only an empty folder (10039).
     void RemoveDirectory(const std::wstring& path);
     // The folder (or a single file) and everything in it, nothing to the
-    // recycle bin (10040).
+    // recycle bin; a link in it is removed as a link or, where the system
+    // cannot, left with its target untouched (10040, naming the first call
+    // that failed).
     void NukeDirectory(const std::wstring& path);
 
     // Opened with full access (10042); the caller owns the key.
@@ -98,15 +99,14 @@ public:
     // (10047), the parent must open (10042), the delete itself 10044.
     void NukeRegKey(const std::wstring& keyPath);
 
-private:
-    static std::wstring CreateTempFolder();
-    // The marker goes last, and only when the event exists: a folder is never
-    // marked that could pass for an ended run's while this one lives.
-    void MarkTempFolderAsLive();
+    // Refusals of the removals above, for callers that must refuse a path
+    // before they change anything else: the removal's code and
+    // ERROR_BAD_PATHNAME.
+    static void CheckRemovableKeyPath(const std::wstring& keyPath, bool withSubkeys);
 
-    std::wstring m_tempFolderPath;
+private:
+    RunTempFolder m_tempFolder;
     DWORD m_tempNameCounter;
-    UniqueHandle m_liveRunEvent;
 };
 
 }  // namespace OstrelInstallEngine

@@ -146,7 +146,8 @@ TEST(CanonicalizePathTest, Paths)
 }
 
 // Fresh GUIDs are 32 lower-case digits of version 4; braced GUIDs read as the platform's
-// parser does; without braces or with fields missing they are refused (10082).
+// parser does; without braces, with fields missing or with anything after the braces
+// they are refused (10082).
 TEST(GuidTest, MakeAndRead)
 {
     const std::wstring first = MakeGuidString();
@@ -161,7 +162,9 @@ TEST(GuidTest, MakeAndRead)
     EXPECT_TRUE(IsEqualGUID(platform, GuidFromString("{6B29FC40-CA47-1067-B31D-00DD010662DA}")));
     EXPECT_TRUE(IsEqualGUID(platform, GuidFromString("{6b29fc40-ca47-1067-b31d-00dd010662da}")));
     for (const char* text :
-         {"6B29FC40-CA47-1067-B31D-00DD010662DA", "{6B29FC40-CA47-1067-B31D-00DD0106}", ""}) {
+         {"6B29FC40-CA47-1067-B31D-00DD010662DA", "{6B29FC40-CA47-1067-B31D-00DD0106}", "",
+          "{6B29FC40-CA47-1067-B31D-00DD010662DA}\\..\\..", "{6B29FC40-CA47-1067-B31D-00DD010662DA} ",
+          "{6B29FC40+CA47-1067-B31D-00DD010662DA}", "{6B29FC4-0CA47-1067-B31D-00DD010662DA}"}) {
         EXPECT_TRUE(FailsCheck([&] { GuidFromString(text); }, L"Util", L"false", 10082)) << text;
     }
 }

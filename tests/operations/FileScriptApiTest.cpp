@@ -10,10 +10,21 @@
 namespace {
 
 using namespace OstrelTest;
+using namespace std::string_literals;
 
 std::string FixtureMd5(const std::string& path)
 {
     return Fixture(path + ".md5").substr(0, 32);
+}
+
+// Archives of one entry each: the first six names are devices to Windows,
+// the last two only look like them.
+const int kDeviceArchives = 8;
+const int kDeviceNames = 6;
+
+std::string DeviceArchive(int number)
+{
+    return "payload/device-" + std::to_string(number) + ".zip";
 }
 
 class FileScriptApiTest : public testing::Test {
@@ -22,14 +33,17 @@ protected:
     ScriptRun& Script(const std::string& body)
     {
         m_script.reset();  // one open package at a time: the install lock
+        std::map<std::string, std::string> payload{
+            {"payload/new.bin", Fixture("md5/size-65.bin")},
+            {"payload/big.bin", Fixture("md5/size-1048579.bin")},
+            {"payload/small.vcdiff", Fixture("delta/small-default.vcdiff")},
+            {"payload/climbing.zip", Fixture("zip/climbing.zip")}};
+        for (int number = 0; number < kDeviceArchives; ++number) {
+            payload[DeviceArchive(number)] = Fixture("zip/device-" + std::to_string(number) + ".zip");
+        }
         m_script = std::make_unique<ScriptRun>(
             "local function At(path) return props.Root .. L'\\\\' .. path end\n" + body,
-            std::map<std::string, std::wstring>{{"Root", m_folder.Path()}},
-            std::map<std::string, std::string>{
-                {"payload/new.bin", Fixture("md5/size-65.bin")},
-                {"payload/big.bin", Fixture("md5/size-1048579.bin")},
-                {"payload/small.vcdiff", Fixture("delta/small-default.vcdiff")},
-                {"payload/climbing.zip", Fixture("zip/climbing.zip")}});
+            std::map<std::string, std::wstring>{{"Root", m_folder.Path()}}, payload);
         return *m_script;
     }
     std::unique_ptr<OstrelInstallEngine::Exception> Execute(const std::string& body) { return Script(body).Failure(); }
@@ -135,8 +149,21 @@ TEST_F(FileScriptApiTest, UninstallFunctionsAreTolerant)
         {R"lua(uninstall.ClearAndRemoveDirectory(At(L"full")))lua", {}, {L"full"}, {}},
         {R"lua(uninstall.RemoveDirectoryTree(At(L"P\\V\\G"), At(L"P")))lua", {}, {L"P\\V\\G"},
          {L"P\\V\\other"}},
-        {R"lua(uninstall.RemoveDirectoryTree(At(L"P\\W\\G\\"), At(L"P\\")))lua", {}, {L"P\\W"},
+        {R"lua(uninstall.RemoveDirectoryTree(At(L"P\\W\\G"), At(L"P\\")))lua", {}, {L"P\\W"},
          {L"P"}},
+        // An empty, "." or ".." component or a cut name never widens a
+        // removal to a parent: it is recorded and nothing goes.
+        {R"lua(uninstall.RemoveDirectoryTree(At(L"P\\W\\G\\"), At(L"P"))
+               uninstall.ClearAndRemoveDirectory(At(L"P\\W\\"))
+               uninstall.ClearAndRemoveDirectory(At(L"P\\V\\.."))
+               uninstall.RemoveDirectory(At(L"P\\\\W\\G"))
+               uninstall.ClearAndRemoveDirectory(At(L"P\0\\V")))lua",
+         {L"Unable to remove folder \"%R%\\P\\W\\G\\\" (10039:000000a1)",
+          L"Unable to remove folder \"%R%\\P\\W\\\" or its contents (10040:000000a1)",
+          L"Unable to remove folder \"%R%\\P\\V\\..\" or its contents (10040:000000a1)",
+          L"Unable to remove folder \"%R%\\P\\\\W\\G\" (10039:000000a1)",
+          L"Unable to remove folder \"%R%\\P\0\\V\" or its contents (10040:000000a1)"s},
+         {}, {L"P\\W\\G", L"P\\V\\G", L"P\\V\\other"}},
         {R"lua(uninstall.RemoveDirectoryTree(At(L"full"), At(L"")))lua",
          {L"Unable to remove folder \"%R%\\full\" (10039:00000091)"}, {}, {L"full\\inner.txt"}},
     };
@@ -162,6 +189,47 @@ TEST_F(FileScriptApiTest, UninstallFunctionsAreTolerant)
         for (const std::wstring& path : row.kept) {
             EXPECT_TRUE(PathExists(At(path))) << path;
         }
+    }
+}
+
+// A folder cleared with links in it keeps the links' targets, whether the
+// link leads to a folder or a file, and records the link it could not go
+// past; a Game Explorer id with anything after its braces is refused before
+// the task folders are touched.
+TEST_F(FileScriptApiTest, RemovalsNeverFollowLinks)
+{
+    TempFolder outside;
+    WriteFileBytes(outside.File(L"canary.txt"), "kept");
+    MakeFolders({L"tree", L"tree\\sub", L"data", L"data\\Microsoft", L"data\\Microsoft\\Windows",
+                 L"data\\Microsoft\\Windows\\GameExplorer"});
+    Write(L"tree\\sub\\file.txt", "goes");
+    Write(L"data\\Microsoft\\Windows\\canary.txt", "kept");
+    HostLinks links;
+    links.Plant(outside.Path(), At(L"tree\\sub\\folder-link"));
+    links.Plant(outside.File(L"canary.txt"), At(L"tree\\file-link"));
+    Script(R"lua(
+        uninstall.ClearAndRemoveDirectory(At(L"tree"))
+        props.CommonAppDataDir = At(L"data")
+        uninstall.RemoveGameExplorerInfo("{8F3A6B21-0C5D-4E7F-A1B2-93C4D5E6F708}\\..\\.."))lua");
+    const auto failure = m_script->Failure();
+    ASSERT_NE(nullptr, failure);
+    EXPECT_EQ(L"10082", failure->GetErrorCode());
+    EXPECT_EQ(std::vector<std::wstring>{InFolder(L"Unable to remove folder \"%R%\\tree\" or its contents (10040:000002a9)")},
+              m_script->Problems());
+    EXPECT_FALSE(PathExists(At(L"tree\\sub\\file.txt")));
+    EXPECT_EQ("kept", ReadFileBytes(outside.File(L"canary.txt")));
+    EXPECT_EQ("kept", ReadFileBytes(At(L"data\\Microsoft\\Windows\\canary.txt")));
+}
+
+// Entry names that Windows opens as devices are refused as names with a path
+// are; names that only look like them unpack.
+TEST_F(FileScriptApiTest, UnpackRefusesDeviceNames)
+{
+    for (int number = 0; number < kDeviceArchives; ++number) {
+        SCOPED_TRACE(DeviceArchive(number));
+        const auto failure = Execute("util.UnpackTempDirFromZip(\"" + DeviceArchive(number) + "\")");
+        EXPECT_EQ(number < kDeviceNames ? L"10390" : L"", failure ? failure->GetErrorCode() : L"");
+        EXPECT_TRUE(m_script->TempFolderIsEmpty());
     }
 }
 

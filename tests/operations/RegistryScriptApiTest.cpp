@@ -12,6 +12,7 @@
 namespace {
 
 using namespace OstrelTest;
+using namespace std::string_literals;
 
 const wchar_t kPartialEntry[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OstrelTestsPartial";
@@ -21,7 +22,7 @@ struct Case {
     const char* lua;        // the body of Execute; k is the test key's path
     const wchar_t* result;  // props.Result afterwards; null: not checked
     const wchar_t* failure;  // error code text of the failed run; null: success
-    std::vector<const wchar_t*> problems;  // display summaries; %K is the test key's path
+    std::vector<std::wstring> problems;  // display summaries; %K is the test key's path
     const wchar_t* removedKey;  // below the test key; null: none
     const wchar_t* keptKey;
 };
@@ -70,6 +71,27 @@ const Case kCases[] = {
      nullptr, nullptr, {}, L"Parent"},
     {"TreeWalkOutsideItsRootStops", "uninstall.RemoveRegKeyTree(k, k .. L'\\\\V')", nullptr,
      L"10266"},
+    {"TreeRootEndsAtAKeyBoundary", "uninstall.RemoveRegKeyTree(k .. L'\\\\VX\\\\G', k .. L'\\\\V')",
+     nullptr, L"10266", {}, nullptr, L"VX\\G"},
+    // A hive, an empty level or a cut name never widens a removal to a
+    // parent: the tolerant functions record it, the transactional one fails.
+    {"WideningPathsAreRecorded",
+     "uninstall.ClearAndRemoveRegKey(L'HKEY_CURRENT_USER\\\\')\n"
+     "uninstall.RemoveRegKey(L'HKEY_CURRENT_USER')\n"
+     "uninstall.ClearAndRemoveRegKey(k .. L'\\\\V\\\\')\n"
+     "uninstall.RemoveRegKey(k .. L'\\\\\\\\V')\n"
+     "uninstall.ClearAndRemoveRegKey(k .. L'\\\\V\\0\\\\G')\n"
+     "uninstall.RemoveRegKeyTree(k .. L'\\\\V\\\\G\\\\', k)",
+     nullptr, nullptr,
+     {L"Unable to remove registry key \"HKEY_CURRENT_USER\\\" (10044:000000a1)",
+      L"Unable to remove registry key \"HKEY_CURRENT_USER\" (10225:000000a1)",
+      L"Unable to remove registry key \"%K\\V\\\" (10044:000000a1)",
+      L"Unable to remove registry key \"%K\\\\V\" (10225:000000a1)",
+      L"Unable to remove registry key \"%K\\V\0\\G\" (10044:000000a1)"s,
+      L"Unable to remove registry key \"%K\\V\\G\\\" (10225:000000a1)"},
+     nullptr, L"V\\G"},
+    {"WideningPathFailsTheTransactedRemoval", "install.ClearAndRemoveRegKey(k .. L'\\\\V\\\\')",
+     nullptr, L"10044:000000a1", {}, nullptr, L"V\\Other"},
     {"SetValueOnMissingKeyFails", "install.SetRegValue(k .. L'\\\\Missing', L'a', L'b')", nullptr,
      L"10042:00000002"},
     {"RemovingMissingValueFails", "install.RemoveRegValue(k, L'Missing')", nullptr,
@@ -121,7 +143,7 @@ protected:
         WriteValue(HKEY_CURRENT_USER, k, L"Nul", REG_SZ, L"", 2);
         WriteValue(HKEY_CURRENT_USER, k, L"Text", REG_SZ, L"hello\0tail", 22);
         WriteValue(HKEY_CURRENT_USER, k, L"Expand", REG_EXPAND_SZ, L"%x%", 8);
-        for (const wchar_t* child : {L"\\Parent\\Child", L"\\V\\G", L"\\V\\Other"}) {
+        for (const wchar_t* child : {L"\\Parent\\Child", L"\\V\\G", L"\\V\\Other", L"\\VX\\G"}) {
             WriteValue(HKEY_CURRENT_USER, k + child, L"", REG_SZ, L"c", 4);
         }
         CreateReadOnlyKey(k + L"\\Locked");
@@ -148,7 +170,7 @@ TEST_P(RegistryScriptApiTest, Behaves)
         EXPECT_EQ(c.result, script.Prop("Result"));
     }
     std::vector<std::wstring> expected;
-    for (const wchar_t* problem : c.problems) {
+    for (const std::wstring& problem : c.problems) {
         expected.push_back(Replaced(problem, L"%K", m_key.KeyPath()));
     }
     EXPECT_EQ(expected, script.Problems());

@@ -51,7 +51,7 @@ public:
     bool TempFolderIsEmpty()
     {
         auto tree = TakeFileTree(Package().GetSystemStateManager().GetTempFolderPath());
-        tree.erase(OstrelInstallEngine::SystemStateManager::kRunMarkerName);
+        tree.erase(OstrelInstallEngine::RunTempFolder::kRunMarkerName);
         return tree.empty();
     }
 

@@ -45,9 +45,11 @@ void ExpectWin32Failure(const Win32Case& expected)
 }
 
 // A failed check: its code text (a trailing ':' accepts any attached error)
-// and the condition that failed here (none when it failed in a helper).
+// and the condition that failed in the source file (none when it failed in a
+// helper).
 void ExpectCheckFailure(const std::unique_ptr<Exception>& failure, const std::wstring& code,
-                        const std::wstring& condition)
+                        const std::wstring& condition,
+                        const std::wstring& source = L"SystemStateManager")
 {
     ASSERT_NE(nullptr, failure) << testing::PrintToString(code);
     EXPECT_NE(nullptr, dynamic_cast<const SanityCheckException*>(failure.get()));
@@ -57,7 +59,7 @@ void ExpectCheckFailure(const std::unique_ptr<Exception>& failure, const std::ws
     if (condition.empty()) {
         return;
     }
-    EXPECT_EQ(0u, english.find(L"Assertion failed (SystemStateManager:")) << english;
+    EXPECT_EQ(0u, english.find(L"Assertion failed (" + source + L":")) << english;
     EXPECT_NE(std::wstring::npos, english.find(L"): " + condition)) << english;
 }
 
@@ -141,7 +143,8 @@ TEST(SystemStateManagerTest, BadTempPathFailsConstruction)
     const std::wstring longTemp = L"C:\\" + std::wstring(300, L'x');
     const ScopedEnvironmentVariable tmp(L"TMP", longTemp);
     const ScopedEnvironmentVariable temp(L"TEMP", longTemp);
-    ExpectCheckFailure(CatchEngineFailure([] { SystemStateManager manager; }), L"10051:000000ce", L"pathLength");
+    ExpectCheckFailure(CatchEngineFailure([] { SystemStateManager manager; }), L"10051:000000ce",
+                       L"pathLength < MAX_PATH", L"RunTempFolder");
 }
 
 // What the script-level tests do not reach: a backup renames to the first
@@ -212,7 +215,7 @@ TEST(SystemStateManagerTest, RefusedFilePrimitivesReportCodeAndTexts)
          L"Error removing dir " + Q(dir) + L" (RemoveDirectoryW returned 00000091: ", L"Unable to remove folder " + Q(dir),
          L"An error occurred while removing the folder " + Q(dir) + L"."},
         {[&] { m.NukeDirectory(missing); }, L"10040:00000002",
-         L"Error nuking dir " + Q(missing) + L" (SHFileOperationW returned 00000002: ",
+         L"Error nuking dir " + Q(missing) + L" (FindFirstFileW returned 00000002: ",
          L"Unable to remove folder " + Q(missing) + L" or its contents",
          L"An error occurred while removing the folder " + Q(missing) + L" and its contents."},
     };

@@ -70,9 +70,9 @@ TEST_F(BootstrapTest, OnlyExactTokensAvoidTheBootstrap)
 }
 
 // The bootstrap copies the executable and the four crash-reporter files into
-// a GUID-named folder and marks the files, then the folder, for deletion at
-// restart; the quiet copy adds itself and the folder once more, so that the
-// folder is empty when its turn comes. The engine's own folder is gone.
+// a GUID-named folder and marks the files, the copy, then the folder, for
+// deletion at restart, so that the folder is empty when its turn comes. The
+// engine's own folder is gone.
 TEST_F(BootstrapTest, QuietChainLeavesOnlyItsRestartDeletions)
 {
     const std::wstring tempPath = MakeFolder(L"with blanks in it");
@@ -89,7 +89,7 @@ TEST_F(BootstrapTest, QuietChainLeavesOnlyItsRestartDeletions)
               FileNames(copies[0]));
     const std::wstring& copy = copies[0];
     EXPECT_EQ((std::vector<std::wstring>{copy + L"\\BsSndRpt.exe", copy + L"\\BugSplat.dll",
-                                         copy + L"\\BugSplatRC.dll", copy + L"\\DBGHELP.dll", copy,
+                                         copy + L"\\BugSplatRC.dll", copy + L"\\DBGHELP.dll",
                                          copy + L"\\ScenarioUninstaller.exe", copy}),
               PendingDeletionsUnder(tempPath));
 }
@@ -126,6 +126,14 @@ TEST_F(BootstrapTest, FailuresShowTheirBoxesAndStartNothing)
     EXPECT_EQ((std::vector<std::wstring>{L"BsSndRpt.exe", L"BugSplat.dll", L"OstrelUninstaller.exe"}),
               FileNames(copies[0]));
     EXPECT_TRUE(PendingDeletionsUnder(tempPath).empty());
+
+    // A temp path of MAX_PATH characters or more, which the system's buffer
+    // cannot take.
+    run = RunProcessChain(Quoted(UninstallerExe()), {m_folder.File(std::wstring(MAX_PATH, L'x')) + L"\\"});
+    EXPECT_EQ(1u, run.exitCode);
+    ASSERT_EQ(1u, run.boxes.size());
+    EXPECT_EQ(L"Could not get temp folder path.", run.boxes[0].text);
+    EXPECT_FALSE(run.childSeen);
 
     // A temp path that does not exist: the folder cannot be created.
     const std::wstring missingTemp = m_folder.File(L"missing") + L"\\";

@@ -7,7 +7,8 @@
 #   tools/drills/run-drills.sh        (OSTREL_BUILD_DIR chooses the build tree)
 # Drills: the game running; files held open and a read-only file; the quiet
 # copy of a slow product's uninstaller killed halfway, then a second run that
-# leaves zero trace.
+# leaves zero trace; a planted folder that looks like a killed run's, holding
+# a link.
 set -euo pipefail
 . "$(dirname "$0")/../../scripts/common.sh"
 if [ -z "${OSTREL_DRILLS_IN_SESSION:-}" ]; then
@@ -232,6 +233,29 @@ else
 fi
 rm -rf "$slow"
 wine reg delete "$slow_key" /f >/dev/null 2>&1 </dev/null || true
+
+# A folder that any process of the user could plant in the temp folder, made
+# to look like a killed run's (a GUID name, the marker) and holding a link to
+# a folder elsewhere: the sweep at the end of an ordinary quiet uninstall of
+# Vekt removes what lies in it but never what the link leads to.
+temp=$(find "$WINEPREFIX/drive_c/users" -maxdepth 2 -type d -name Temp -not -path '*/Public/*' | head -n 1)
+planted=$temp/0badc0de0badc0de0badc0de0badc0de
+canary=$WINEPREFIX/drive_c/OstrelCanary
+mkdir -p "$planted" "$canary"
+for i in 1 2 3; do echo "canary $i" >"$canary/$i.txt"; done
+: >"$planted/OstrelInstallEngine.run"
+echo temp >"$planted/00000000_TEMP"
+ln -s "$canary" "$planted/link"
+install_vekt
+uninstall_quietly "$work/planted.lines"
+canary_files=$(find "$canary" -type f | wc -l)
+if [ "$code" = 0 ] && [ "$canary_files" = 3 ] && [ ! -e "$planted/00000000_TEMP" ] && [ -L "$planted/link" ]; then
+  result "planted run folder" ok "exit code 0 after ${uninstall_seconds} s; the sweep emptied the planted folder but for its link, 3 of 3 files behind the link kept"
+else
+  result "planted run folder" FAILED "exit code $code, $canary_files of 3 files behind the link kept, planted temp file $([ -e "$planted/00000000_TEMP" ] && echo kept || echo removed)"
+  lines "$work/planted.lines" | grep -v '^PROGRESS' || true
+fi
+rm -rf "$planted" "$canary"
 
 echo "drills: $failures failed"
 exit $((failures > 0))
