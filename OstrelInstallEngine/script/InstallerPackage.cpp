@@ -22,12 +22,25 @@
 
 namespace OstrelInstallEngine {
 
+// How a task that failed is reported: a change that could not be undone, or
+// one whose clean-up could not be finished, stays on the machine.
+struct TaskFailureReport {
+    const char* printedAs;
+    const wchar_t* summaryPrefix;
+    const wchar_t* englishPrefix;
+    int code;
+};
+
 namespace {
 
 const char kPropsTable[] = "props";
 const int kRollbackStatusTextId = 1000010066;
 const int kScriptStateSetupCode = 10018;
-const int kRollbackTaskFailedCode = 10016;
+
+const TaskFailureReport kRollbackTaskFailure = {"Rollback task error", L"Unable to undo a change: ",
+                                                L"Rollback task failed: ", 10016};
+const TaskFailureReport kCommitTaskFailure = {"Commit task error", L"Unable to finish a change: ",
+                                              L"Commit task failed: ", 10393};
 
 struct FolderProp {
     const char* name;
@@ -326,16 +339,20 @@ std::wstring InstallerPackage::BackupFileTransacted(const std::wstring& fileName
     return backup;
 }
 
+// Once the first commit task has run, backups are going, and a rollback could
+// no longer bring back a complete old version: the commit only goes forward.
+// A task that fails is recorded as a problem and the others still run.
 void InstallerPackage::Commit()
 {
     const CancelRequestsIgnored ignored(m_cancelRequested, m_cancelIgnored);
     m_progressStack.Reset(ProgressEntry{1, 1, 1});
     NotifyReporter();
+    m_rollbackTasks.clear();
     // A commit task may queue further commit tasks; they run in this commit,
     // after the ones queued before them. The list grows under the walk, so
     // the walk goes by index.
     for (size_t i = 0; i < m_commitTasks.size(); ++i) {
-        m_commitTasks[i]->Perform();
+        PerformRecordingFailure(*m_commitTasks[i], kCommitTaskFailure);
     }
     DeleteAllTasks();
 }
@@ -352,7 +369,7 @@ void InstallerPackage::Rollback()
     while (!m_rollbackTasks.empty()) {
         std::unique_ptr<RollbackCommitTask> task = std::move(m_rollbackTasks.back());
         m_rollbackTasks.pop_back();
-        KeepFirstFailure(&failure, [&] { PerformRollbackTask(*task); });
+        KeepFirstFailure(&failure, [&] { PerformRecordingFailure(*task, kRollbackTaskFailure); });
     }
     DeleteAllTasks();
     if (failure) {
@@ -367,32 +384,32 @@ void InstallerPackage::ReportRollbackStart()
     NotifyReporter();
 }
 
-void InstallerPackage::PerformRollbackTask(RollbackCommitTask& task)
+void InstallerPackage::PerformRecordingFailure(RollbackCommitTask& task,
+                                               const TaskFailureReport& report)
 {
     try {
         task.Perform();
     } catch (const LuaBindingError& error) {
-        RecordIncompleteUndo(LuaException(error, kRollbackTaskFailedCode), Widen(error.what()));
+        RecordTaskFailure(report, LuaException(error, report.code), Widen(error.what()));
     } catch (const Exception& error) {
-        RecordIncompleteUndo(error, error.GetLocalizedSummary());
+        RecordTaskFailure(report, error, error.GetLocalizedSummary());
     } catch (const std::exception& error) {
-        RecordIncompleteUndo(
-            SanityCheckException(FormatWide(L"std::exception: %hs", error.what()),
-                                 kRollbackTaskFailedCode),
+        RecordTaskFailure(
+            report,
+            SanityCheckException(FormatWide(L"std::exception: %hs", error.what()), report.code),
             Widen(error.what()));
     }
 }
 
-// A change that could not be undone stays on the machine, so the user is
-// told as for any other problem of the run, even while warnings are
-// suppressed.
-void InstallerPackage::RecordIncompleteUndo(const Exception& failure, const std::wstring& what)
+// What a failed task left stays on the machine, so the user is told as for
+// any other problem of the run, even while warnings are suppressed.
+void InstallerPackage::RecordTaskFailure(const TaskFailureReport& report, const Exception& failure,
+                                         const std::wstring& what)
 {
-    PrintFailure("Rollback task error", failure.GetReport());
+    PrintFailure(report.printedAs, failure.GetReport());
     m_problems.push_back(std::make_unique<GenericException>(
-        failure.GetLocalizedMessage(), L"Unable to undo a change: " + what,
-        L"Rollback task failed: " + failure.GetEnglishMessage(), kRollbackTaskFailedCode,
-        failure.Clone()));
+        failure.GetLocalizedMessage(), report.summaryPrefix + what,
+        report.englishPrefix + failure.GetEnglishMessage(), report.code, failure.Clone()));
 }
 
 void InstallerPackage::RollbackCompletely()

@@ -20,6 +20,7 @@ class LuaBinding;
 class ProgressReporter;
 class RollbackCommitTask;
 class Stream;
+struct TaskFailureReport;
 
 class InstallerPackage {
 public:
@@ -44,8 +45,10 @@ public:
 
     // Runs the script's global "Prepare". Neither commits nor rolls back.
     void Prepare();
-    // Runs the script's global "Execute", then commits. On any failure every
-    // recorded change is rolled back before the exception continues.
+    // Runs the script's global "Execute", then commits. On any failure before
+    // the commit, every recorded change is rolled back before the exception
+    // continues. Once the commit has begun nothing is rolled back: a commit
+    // task that fails is recorded as a problem (10393) and the others run.
     void Execute();
     // The one operation for other threads: the script's next progress call
     // throws CancelInstallException. Commit and rollback tasks are not
@@ -54,7 +57,8 @@ public:
     void Cancel();
 
     // The recorded problems, still owned by the package; read before Close.
-    // A rollback task that failed is among them (10016).
+    // A rollback task that failed is among them (10016), and so is a commit
+    // task that failed (10393).
     std::vector<const Exception*> GetErrors() const;
 
     // Rolls back what is left, drops the problems, releases the lock and the
@@ -105,8 +109,9 @@ private:
     void Commit();
     void Rollback();
     void ReportRollbackStart();
-    void PerformRollbackTask(RollbackCommitTask& task);
-    void RecordIncompleteUndo(const Exception& failure, const std::wstring& what);
+    void PerformRecordingFailure(RollbackCommitTask& task, const TaskFailureReport& report);
+    void RecordTaskFailure(const TaskFailureReport& report, const Exception& failure,
+                           const std::wstring& what);
     void RollbackCompletely();
     void DeleteAllTasks();
     void ShutDown();

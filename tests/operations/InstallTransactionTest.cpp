@@ -187,6 +187,47 @@ TEST_F(InstallTransactionTest, FailureAfterEachOperationRestoresEverything)
     EXPECT_EQ(23, injected);
 }
 
+// Once the commit has begun nothing is rolled back: a commit function that
+// raises after a file and a key were replaced leaves the new version of each,
+// complete and without a backup, the later commit tasks still run, and the
+// run ends with the failure as a problem.
+TEST_F(InstallTransactionTest, FailingCommitKeepsOneCompleteVersion)
+{
+    ScriptRun script(R"lua(
+        local branch = props.Key .. L"\\Branch"
+        install.CreateFile("payload/replacement.txt", props.Root .. L"\\app\\old.dat")
+        install.ClearAndRemoveRegKey(branch)
+        install.CreateRegKey(branch)
+        install.SetRegValue(branch, L"C", L"new c")
+        install.AddCommitTask(function() error("the commit step failed") end)
+        install.AddCommitTask(function() props.LaterTask = L"ran" end))lua",
+                     {{"Root", m_folder.Path()}, {"Key", m_key.KeyPath()}},
+                     {{"payload/replacement.txt", "replacement"}});
+    const auto failure = script.Failure();
+    ASSERT_EQ(nullptr, failure) << failure->what();
+    const std::vector<std::wstring> problems = script.Problems();
+    ASSERT_EQ(1u, problems.size());
+    EXPECT_EQ(0u, problems[0].find(L"Unable to finish a change: ")) << problems[0];
+    EXPECT_NE(std::wstring::npos, problems[0].find(L"the commit step failed (10393)")) << problems[0];
+    EXPECT_EQ(L"ran", script.Prop("LaterTask"));
+
+    FileTree files = Files();
+    EXPECT_EQ("replacement", files.at(L"app\\old.dat").content);
+    EXPECT_EQ(0u, std::count_if(files.begin(), files.end(), [](const FileTree::value_type& file) {
+                  return file.first.find(L"BK_") != std::wstring::npos;
+              }));
+    RegistryTree keys = Keys();
+    EXPECT_EQ(StringValue(L"new c"), keys.at(L"Branch").at(L"C"));
+    EXPECT_EQ(0u, keys.count(L"Branch\\Sub"));
+    EXPECT_EQ((std::vector<std::wstring>{L"", L"Branch", L"Leaf"}), [&] {
+        std::vector<std::wstring> names;
+        for (const auto& key : keys) {
+            names.push_back(key.first);
+        }
+        return names;
+    }()) << "a backup key is left";
+}
+
 TEST_F(InstallTransactionTest, RunToTheEndLeavesTheInstalledState)
 {
     FileTree files = Files();

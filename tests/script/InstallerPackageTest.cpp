@@ -55,9 +55,6 @@ const PhaseFailure kPhaseFailures[] = {
     // The chunk is named by its own text, whose first line is not empty here.
     {"function Execute()\n install.AddRollbackTask(function() Trace(L'rolled back') end)\n error('boom')\nend", true,
      10003, true, L"[string \"props.Trace = L''...\"]:5: boom", L"rolled back"},
-    {"function Execute()\n install.AddRollbackTask(function() Trace(L'undone') end)\n"
-     " install.AddCommitTask(function() error('commit failed', 0) end)\nend",
-     true, 10003, true, L"commit failed", L"undone"},
     // Prepare neither commits nor rolls back.
     {"function Prepare() install.AddRollbackTask(function() Trace(L'R') end)"
      " install.AddCommitTask(function() Trace(L'C') end) util.FailWithError(L'm', L's', L'e', 10232) end",
