@@ -3,6 +3,8 @@
 
 #include <windows.h>
 #include <dbghelp.h>
+#include <objbase.h>
+#include <strsafe.h>
 
 #include <cstdio>
 #include <string>
@@ -31,20 +33,31 @@ HMODULE LoadSystemDbgHelp()
     return LoadLibraryW((std::wstring(systemFolder) + L"\\dbghelp.dll").c_str());
 }
 
-std::string DumpPath()
+// A fresh name that nobody can guess in advance, so that no file or link can
+// wait under it in the shared temp folder.
+std::wstring DumpPath()
 {
-    char tempFolder[MAX_PATH + 1];
-    const DWORD length = GetTempPathA(MAX_PATH + 1, tempFolder);
-    if (length == 0 || length > MAX_PATH) {
-        return std::string();
+    wchar_t tempFolder[MAX_PATH];
+    const DWORD length = GetTempPathW(MAX_PATH, tempFolder);
+    GUID guid;
+    if (length == 0 || length >= MAX_PATH || FAILED(CoCreateGuid(&guid))) {
+        return std::wstring();
     }
-    char name[128];
-    snprintf(name, sizeof(name), "%s-%lu-%lu.dmp", g_application, GetCurrentProcessId(),
-             GetTickCount());
-    return std::string(tempFolder) + name;
+    wchar_t name[160];
+    if (FAILED(StringCchPrintfW(name, sizeof(name) / sizeof(name[0]),
+                                L"%hs-%lu-%08lx%04x%04x%02x%02x%02x%02x%02x%02x%02x%02x.dmp",
+                                g_application, GetCurrentProcessId(), guid.Data1, guid.Data2,
+                                guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2],
+                                guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6],
+                                guid.Data4[7]))) {
+        return std::wstring();
+    }
+    return std::wstring(tempFolder) + name;
 }
 
-bool WriteDump(const std::string& path, EXCEPTION_POINTERS* exception)
+// The file is made new (CREATE_NEW fails on anything already there, a link
+// included), so the dump never lands in a file that another process chose.
+bool WriteDump(const std::wstring& path, EXCEPTION_POINTERS* exception)
 {
     const OstrelInstallEngine::UniqueModule dbgHelp(LoadSystemDbgHelp());
     if (!dbgHelp.IsValid()) {
@@ -52,8 +65,9 @@ bool WriteDump(const std::string& path, EXCEPTION_POINTERS* exception)
     }
     auto writeDump = reinterpret_cast<MiniDumpWriteDumpFunction>(
         reinterpret_cast<void*>(GetProcAddress(dbgHelp.Get(), "MiniDumpWriteDump")));
-    const OstrelInstallEngine::UniqueFileHandle file(CreateFileA(
-        path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const OstrelInstallEngine::UniqueFileHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (writeDump == nullptr || !file.IsValid()) {
         return false;
     }
@@ -66,9 +80,9 @@ bool WriteDump(const std::string& path, EXCEPTION_POINTERS* exception)
 // run from waiting for a debugger that nobody answers.
 LONG WINAPI WriteDumpAndEnd(EXCEPTION_POINTERS* exception)
 {
-    const std::string path = DumpPath();
+    const std::wstring path = DumpPath();
     if (!path.empty() && WriteDump(path, exception)) {
-        fprintf(stderr, "Crash: minidump written to %s\n", path.c_str());
+        fprintf(stderr, "Crash: minidump written to %ls\n", path.c_str());
     } else {
         fprintf(stderr, "Crash: no minidump could be written (error %lu)\n", GetLastError());
     }

@@ -1,6 +1,7 @@
 #!/bin/sh
 # A crash under the crash reporter leaves a minidump that file(1) recognises,
-# and the process ends by itself (no debugger waits for a person).
+# under a fresh name (a GUID in it), and the process ends by itself (no
+# debugger waits for a person).
 #   crash-leaves-minidump.sh <CrashingProgram.exe> <BugSplat.dll>
 set -eu
 work=$(mktemp -d)
@@ -13,6 +14,7 @@ timeout 60 wine "$work/$(basename "$1")" >"$work/out" 2>"$work/err" </dev/null |
 [ "$status" -ne 0 ] || { echo "the program did not crash"; exit 1; }
 dump=$(sed -n 's/^Crash: minidump written to \(.*\.dmp\).*$/\1/p' "$work/err" | tr -d '\r')
 [ -n "$dump" ] || { echo "no minidump reported:"; cat "$work/err"; exit 1; }
+echo "$dump" | grep -Eq -- '-[0-9]+-[0-9a-f]{32}\.dmp$' || { echo "a guessable name: $dump"; exit 1; }
 unix_dump=$(winepath -u "$dump" 2>/dev/null </dev/null)
 file "$unix_dump"
 file "$unix_dump" | grep -qi 'mini dump'
