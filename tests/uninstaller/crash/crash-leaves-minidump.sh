@@ -1,12 +1,14 @@
 #!/bin/sh
 # A crash under the crash reporter leaves a minidump that file(1) recognises,
-# and the process ends by itself (no debugger waits for a person).
+# and the process ends by itself (no debugger waits for a person). The
+# placeholder DBGHELP.dll that travels with the crash reporter lies beside the
+# program, and Wine is told to prefer it: the system's must be the one used.
 #   crash-leaves-minidump.sh <CrashingProgram.exe> <BugSplat.dll>
 set -eu
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cp "$1" "$2" "$work/"
-export WINEDLLOVERRIDES='mscoree=;winemenubuilder.exe=d;winedbg.exe=d'
+cp "$1" "$2" "$(dirname "$2")/DBGHELP.dll" "$work/"
+export WINEDLLOVERRIDES='mscoree=;winemenubuilder.exe=d;winedbg.exe=d;dbghelp=n,b'
 status=0
 timeout 60 wine "$work/$(basename "$1")" >"$work/out" 2>"$work/err" </dev/null || status=$?
 [ "$status" -ne 124 ] || { echo "the crashing program did not end"; exit 1; }
