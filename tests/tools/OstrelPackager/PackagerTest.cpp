@@ -185,8 +185,8 @@ TEST_F(PackagerTest, BuiltUninstallerKeepsEverythingButTheArchive)
     original.erase(archiveKey);
     built.erase(archiveKey);
     EXPECT_EQ(original, built);
-    for (const wchar_t* kept : {L"#14/#102/1033", L"#5/#101/1033", L"#10/#103/1033"}) {
-        EXPECT_EQ(1u, original.count(kept)) << "icon group, dialog, message table";
+    for (const wchar_t* kept : {L"#14/#102/1033", L"#5/#101/1033", L"#10/#103/1033", L"#24/#1/1033"}) {
+        EXPECT_EQ(1u, original.count(kept)) << "icon group, dialog, message table, manifest";
     }
     std::map<std::string, std::string> expected = {
         {"Uninstall.lua", script}, {"extra/notes.txt", "notes"}, {"extra/noise.bin", noise}};
