@@ -198,12 +198,14 @@ TEST_F(PackagerTest, BuiltUninstallerKeepsEverythingButTheArchive)
 }
 
 // The removal tables of a payload: files, then folders deepest first, in the
-// form of the shipped script; other characters as UTF-8 escapes.
+// form of the shipped script; other characters as UTF-8 escapes; the size
+// of the files (2050 bytes) in kilobytes, rounded up.
 TEST_F(PackagerTest, TablesOfAPayload)
 {
     const std::wstring payload = m_folder.File(L"payload");
     MakePayload(payload, {L"", L"\\data", L"\\data\\maps", L"\\empty"},
                 {L"\\Game.exe", L"\\data\\maps\\one.map", L"\\data\\r\u00e9sum\u00e9.txt"});
+    WriteFileBytes(payload + L"\\Game.exe", std::string(2048, 'x'));
     std::string output;
     EXPECT_EQ(0, RunPackager(L"tables " + Quoted(payload), &output));
     EXPECT_EQ("-- Files and folders the installer wrote, relative to the installation folder.\n"
@@ -218,7 +220,8 @@ TEST_F(PackagerTest, TablesOfAPayload)
               "    { path = L\"\\\\data\\\\maps\", weight = 1 },\n"
               "    { path = L\"\\\\data\", weight = 1 },\n"
               "    { path = L\"\\\\empty\", weight = 1 },\n"
-              "}\n",
+              "}\n"
+              "EstimatedSizeKB = 3 -- the files' total size, for the uninstall entry's EstimatedSize\n",
               output);
 }
 
