@@ -11,6 +11,7 @@
 
 #include <unzip.h>
 
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <string>
@@ -56,6 +57,18 @@ std::string CoffSymbols(const std::string& image)
     const uint32_t header = *reinterpret_cast<const uint32_t*>(image.data() + 0x3C) + 4;
     const uint32_t symbols = *reinterpret_cast<const uint32_t*>(image.data() + header + 8);
     return symbols == 0 ? std::string() : image.substr(symbols, 64);
+}
+
+// A copy of a 64-bit program whose certificate table entry names the given
+// bytes, as a signature elsewhere than at the end of the file would.
+std::string WithCertificateTable(std::string image, uint32_t offset, uint32_t size)
+{
+    const uint32_t header = *reinterpret_cast<const uint32_t*>(image.data() + 0x3C) + 4;
+    const size_t entry = header + sizeof(IMAGE_FILE_HEADER) + offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory) +
+                         IMAGE_DIRECTORY_ENTRY_SECURITY * sizeof(IMAGE_DATA_DIRECTORY);
+    image.replace(entry, 4, reinterpret_cast<const char*>(&offset), 4);
+    image.replace(entry + 4, 4, reinterpret_cast<const char*>(&size), 4);
+    return image;
 }
 
 class PackagerTest : public testing::Test {
@@ -133,6 +146,12 @@ TEST_F(PackagerTest, RefusedInputsWriteNothing)
          L" --force", 3, "error: not an Ostrel uninstaller: it has no UNINSTALL.ZIP resource"},
         {[](PackagerTest&) {}, [](PackagerTest& t) { return t.PackageFile("Uninstall.lua"); },
          L" --force", 3, "error: not a Windows program"},
+        {[](PackagerTest& t) {
+             WriteFileBytes(t.m_folder.File(L"Misplaced.exe"),
+                            WithCertificateTable(ReadFileBytes(UninstallerExe()), 0x200, 8));
+         },
+         [](PackagerTest& t) { return t.m_folder.File(L"Misplaced.exe"); }, L" --force", 3,
+         "error: its signature is not at the end of the file"},
         {[](PackagerTest& t) { CopyFileW(UninstallerExe().c_str(), t.Output().c_str(), FALSE); },
          [](PackagerTest& t) { return t.Output(); }, L" --force", 4, "error: is one of the inputs"},
         {[](PackagerTest& t) { WriteFileBytes(t.Output(), "older"); }, nullptr, L"", 4,

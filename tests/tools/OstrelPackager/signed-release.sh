@@ -41,6 +41,8 @@ sign "$uninstaller" "$work/Signed.exe"
 wine "$packager" build "$(winepath -w "$work/Signed.exe")" "$(winepath -w "$package")" \
   "$(winepath -w "$work/Product.exe")" </dev/null >"$work/packager.log" 2>&1 || {
   tr -d '\r' <"$work/packager.log"; echo "the packager failed"; exit 1; }
+grep -qF "signature is left out; sign this output" "$work/packager.log" ||
+  { tr -d '\r' <"$work/packager.log"; echo "the packager did not say it left the signature out"; exit 1; }
 traces=$(signature_traces "$work/Product.exe")
 [ "$traces" = "table=0 trailing=0 checksum=true" ] || { echo "the output keeps its input's signature: $traces"; exit 1; }
 
