@@ -1,12 +1,12 @@
 #!/bin/sh
 # A crash under the crash reporter leaves a minidump that file(1) recognises,
-# and the process ends by itself (no debugger waits for a person). The
-# placeholder DBGHELP.dll that travels with the crash reporter lies beside the
-# program, and Wine is told to prefer it: the system's must be the one used.
+# and the process ends by itself (no debugger waits for a person).
 #   crash-leaves-minidump.sh <CrashingProgram.exe> <BugSplat.dll>
 set -eu
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# The placeholder DBGHELP.dll of the crash reporter lies beside the program,
+# and Wine is told to prefer it: the system's must be the one used.
 cp "$1" "$2" "$(dirname "$2")/DBGHELP.dll" "$work/"
 export WINEDLLOVERRIDES='mscoree=;winemenubuilder.exe=d;winedbg.exe=d;dbghelp=n,b'
 status=0
