@@ -15,7 +15,8 @@ namespace {
 
 [[noreturn]] void ThrowFailure(int code, const std::wstring& path, const wchar_t* what)
 {
-    throw PackagerError(code, path, std::wstring(what) + L": " + GetWin32ErrorTextEnglish(GetLastError()));
+    throw PackagerError(code, path,
+                        std::wstring(what) + L": " + GetWin32ErrorTextEnglish(GetLastError()));
 }
 
 }  // namespace
@@ -26,7 +27,8 @@ PeImageFile::PeImageFile(const std::wstring& path, bool writable)
                          FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr))
 {
     if (!m_file.IsValid()) {
-        ThrowFailure(writable ? pecWriteFailed : pecNotAnUninstaller, path, L"cannot open the program");
+        ThrowFailure(writable ? pecWriteFailed : pecNotAnUninstaller, path,
+                     L"cannot open the program");
     }
     LARGE_INTEGER size = {};
     GetFileSizeEx(m_file.Get(), &size);
@@ -49,20 +51,26 @@ PeImageFile::PeImageFile(const std::wstring& path, bool writable)
     const LONGLONG directoryCountOffset =
         start + (is64 ? offsetof(IMAGE_OPTIONAL_HEADER64, NumberOfRvaAndSizes)
                       : offsetof(IMAGE_OPTIONAL_HEADER32, NumberOfRvaAndSizes));
+    const LONGLONG entryOffset = directoryCountOffset + sizeof(DWORD) +
+                                 IMAGE_DIRECTORY_ENTRY_SECURITY * sizeof(IMAGE_DATA_DIRECTORY);
     DWORD directoryCount = 0;
-    ReadAt(directoryCountOffset, &directoryCount, sizeof(directoryCount));
-    if (directoryCount > IMAGE_DIRECTORY_ENTRY_SECURITY) {
-        m_certificateEntryOffset = directoryCountOffset + sizeof(DWORD) +
-                                   IMAGE_DIRECTORY_ENTRY_SECURITY * sizeof(IMAGE_DATA_DIRECTORY);
-        ReadAt(m_certificateEntryOffset, &m_certificateTable, sizeof(m_certificateTable));
+    if (ReadAt(directoryCountOffset, &directoryCount, sizeof(directoryCount)) &&
+        directoryCount > IMAGE_DIRECTORY_ENTRY_SECURITY &&
+        entryOffset + static_cast<LONGLONG>(sizeof(IMAGE_DATA_DIRECTORY)) <=
+            start + header.SizeOfOptionalHeader &&
+        ReadAt(entryOffset, &m_certificateTable, sizeof(m_certificateTable))) {
+        m_certificateEntryOffset = entryOffset;
     }
 }
 
 void PeImageFile::CheckSignatureIsDroppable() const
 {
-    if (IsSigned() && m_certificateTable.VirtualAddress + static_cast<LONGLONG>(m_certificateTable.Size) != m_size) {
-        throw PackagerError(pecNotAnUninstaller, m_path,
-                            L"its signature is not at the end of the file, where signing tools put it");
+    const LONGLONG tableEnd =
+        static_cast<LONGLONG>(m_certificateTable.VirtualAddress) + m_certificateTable.Size;
+    if (IsSigned() && tableEnd != m_size) {
+        throw PackagerError(
+            pecNotAnUninstaller, m_path,
+            L"its signature is not at the end of the file, where signing tools put it");
     }
 }
 

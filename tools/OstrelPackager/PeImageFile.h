@@ -14,8 +14,8 @@ namespace OstrelPackagerTool {
 class PeImageFile {
 public:
     // Reads the header; writable opens the file for the changes below too.
-    // A file that is no PE image is pecNotAnUninstaller, one that cannot be
-    // opened pecWriteFailed.
+    // A file that is no PE image is pecNotAnUninstaller; one that cannot be
+    // opened is pecWriteFailed when writable, else pecNotAnUninstaller.
     PeImageFile(const std::wstring& path, bool writable);
 
     bool IsSigned() const { return m_certificateTable.VirtualAddress != 0; }
@@ -36,7 +36,7 @@ private:
     OstrelInstallEngine::UniqueFileHandle m_file;
     LONGLONG m_size = 0;
     LONGLONG m_checksumOffset = 0;
-    // Zero when the header has no entry for the table.
+    // Zero, with an empty table, when the header has no entry for it.
     LONGLONG m_certificateEntryOffset = 0;
     IMAGE_DATA_DIRECTORY m_certificateTable = {};
 };

@@ -42,7 +42,8 @@ void Collect(const std::wstring& root, const std::wstring& relative, Payload* pa
             Collect(root, path, payload);
         } else {
             payload->files.push_back(path);
-            payload->bytes += (static_cast<ULONGLONG>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+            payload->bytes +=
+                (static_cast<ULONGLONG>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
         }
     } while (FindNextFileW(find.Get(), &found));
 }

@@ -64,7 +64,8 @@ std::string CoffSymbols(const std::string& image)
 std::string WithCertificateTable(std::string image, uint32_t offset, uint32_t size)
 {
     const uint32_t header = *reinterpret_cast<const uint32_t*>(image.data() + 0x3C) + 4;
-    const size_t entry = header + sizeof(IMAGE_FILE_HEADER) + offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory) +
+    const size_t entry = header + sizeof(IMAGE_FILE_HEADER) +
+                         offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory) +
                          IMAGE_DIRECTORY_ENTRY_SECURITY * sizeof(IMAGE_DATA_DIRECTORY);
     image.replace(entry, 4, reinterpret_cast<const char*>(&offset), 4);
     image.replace(entry + 4, 4, reinterpret_cast<const char*>(&size), 4);
