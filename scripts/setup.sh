@@ -12,7 +12,7 @@ PACKAGES=(
   libz-mingw-w64-dev googletest
   wine wine64 xvfb xauth
   zip unzip python3 xdelta3 xz-utils file
-  wixl liblnk-utils nsis imagemagick python3-pefile
+  wixl liblnk-utils nsis imagemagick python3-pefile osslsigncode openssl
 )
 
 log() { printf '[setup] %s\n' "$*"; }

@@ -10,6 +10,7 @@
 #include "DialogTextIds.h"
 #include "EngineStartup.h"
 #include "PatchApplier.h"
+#include "SystemLibraries.h"
 #include "UninstallDialog.h"
 #include "base/Exception.h"
 #include "base/Localizer.h"
@@ -63,7 +64,7 @@ int RunMessageLoop(HWND dialog)
 // leave such a process behind in its chain.
 void InitProgressBarClass()
 {
-    HMODULE commonControls = LoadLibraryW(L"comctl32.dll");
+    HMODULE commonControls = LoadSystemLibrary(L"comctl32.dll");
     using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
     auto init = reinterpret_cast<InitFunction>(
         reinterpret_cast<void*>(GetProcAddress(commonControls, "InitCommonControlsEx")));
@@ -95,9 +96,9 @@ int ShowDialog(HINSTANCE instance)
 
 int RunDialogMode(HINSTANCE instance)
 {
-    LoadLibraryW(L"Riched32.dll");
+    LoadSystemLibrary(L"Riched32.dll");
     // The progress bar's class must exist before the dialog is created.
-    LoadLibraryW(L"comctl32.dll");
+    LoadSystemLibrary(L"comctl32.dll");
     try {
         return ShowDialog(instance);
     } catch (const Exception& error) {

@@ -13,6 +13,7 @@
 #include "QuietMode.h"
 #include "RunCleanup.h"
 #include "StandardHandles.h"
+#include "SystemLibraries.h"
 #include "base/Exception.h"
 #include "base/Util.h"
 
@@ -41,6 +42,8 @@ int RunMode(HINSTANCE instance, const char* commandLine)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
+    // Before anything of the program loads a library.
+    RestrictDllSearchToSystemFolder();
     SaveStandardHandles();
     RedirectStdOutputToDebugger();
     // The modes report their own failures; this only keeps anything else from

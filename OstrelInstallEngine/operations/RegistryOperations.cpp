@@ -106,13 +106,25 @@ void RegistryOperations::CreateRegKeyTree(const std::wstring& keyPath)
 void RegistryOperations::SetRegValue(const std::wstring& keyPath, const std::wstring& valueName,
                                      const std::wstring& value)
 {
+    WriteRegValue(keyPath, valueName, REG_SZ, value.c_str(),
+                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+void RegistryOperations::SetRegDwordValue(const std::wstring& keyPath,
+                                          const std::wstring& valueName, DWORD value)
+{
+    WriteRegValue(keyPath, valueName, REG_DWORD, &value, sizeof(value));
+}
+
+void RegistryOperations::WriteRegValue(const std::wstring& keyPath, const std::wstring& valueName,
+                                       DWORD type, const void* data, DWORD size)
+{
     RegistryKey key = m_systemStateManager.OpenRegKey(keyPath);
     if (IsRegValue(keyPath, valueName)) {
         RemoveRegValue(keyPath, valueName);
     }
-    const DWORD size = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-    LSTATUS status = RegSetValueExW(key.Get(), valueName.c_str(), 0, REG_SZ,
-                                    reinterpret_cast<const BYTE*>(value.c_str()), size);
+    LSTATUS status = RegSetValueExW(key.Get(), valueName.c_str(), 0, type,
+                                    static_cast<const BYTE*>(data), size);
     if (status != ERROR_SUCCESS) {
         throw ValueFailure(10198, L"RegSetValueExW", static_cast<DWORD>(status),
                            kValueWriteSummaryId, L"Error setting value \"%s\" in \"%s\"", keyPath,

@@ -6,6 +6,8 @@
 // absent everywhere.
 #pragma once
 
+#include <windows.h>
+
 #include <optional>
 #include <string>
 
@@ -33,6 +35,9 @@ public:
     // must exist (10042).
     void SetRegValue(const std::wstring& keyPath, const std::wstring& valueName,
                      const std::wstring& value);
+    // The same as SetRegValue for a REG_DWORD value, which is what Windows
+    // reads for numbers and flags (an uninstall entry's "EstimatedSize").
+    void SetRegDwordValue(const std::wstring& keyPath, const std::wstring& valueName, DWORD value);
     // The value must exist (10179); it is written back at rollback.
     void RemoveRegValue(const std::wstring& keyPath, const std::wstring& valueName);
     // A key without subkeys (10225), kept in a sibling backup key until commit.
@@ -52,6 +57,9 @@ public:
 
 private:
     enum class KeyRemoval { kWithoutSubkeys, kWithSubkeys };
+
+    void WriteRegValue(const std::wstring& keyPath, const std::wstring& valueName, DWORD type,
+                       const void* data, DWORD size);
 
     void RemoveRegKeyTransacted(const std::wstring& keyPath, KeyRemoval removal);
     void CopyKeyToBackup(const std::wstring& keyPath, const std::wstring& backupPath,

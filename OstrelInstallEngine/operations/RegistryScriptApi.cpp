@@ -1,5 +1,7 @@
 #include "operations/RegistryScriptApi.h"
 
+#include <cmath>
+
 #include "operations/RegistryOperations.h"
 #include "script/InstallerPackage.h"
 #include "script/LuaBinding.h"
@@ -39,6 +41,23 @@ void InstallSetRegValue(ScriptCall& call)
     const std::wstring keyPath = call.WideArgument(1);
     const std::wstring valueName = call.WideArgument(2);
     Registry(call).SetRegValue(keyPath, valueName, call.WideArgument(3));
+}
+
+// A whole number from 0 to 4294967295; anything else is a bad argument.
+DWORD DwordArgument(ScriptCall& call, int number)
+{
+    const double value = call.NumberArgument(number);
+    if (!(value >= 0 && value <= 4294967295.0 && value == std::floor(value))) {
+        call.BadArgument(number);
+    }
+    return static_cast<DWORD>(value);
+}
+
+void InstallSetRegDwordValue(ScriptCall& call)
+{
+    const std::wstring keyPath = call.WideArgument(1);
+    const std::wstring valueName = call.WideArgument(2);
+    Registry(call).SetRegDwordValue(keyPath, valueName, DwordArgument(call, 3));
 }
 
 void InstallRemoveRegValue(ScriptCall& call)
@@ -101,6 +120,7 @@ void RegistryScriptApi::Register(LuaBinding& binding)
     binding.RegisterFunction("install", "RemoveRegKey", &InstallRemoveRegKey);
     binding.RegisterFunction("install", "ClearAndRemoveRegKey", &InstallClearAndRemoveRegKey);
     binding.RegisterFunction("install", "SetRegValue", &InstallSetRegValue);
+    binding.RegisterFunction("install", "SetRegDwordValue", &InstallSetRegDwordValue);
     binding.RegisterFunction("install", "RemoveRegValue", &InstallRemoveRegValue);
     binding.RegisterFunction("uninstall", "RemoveRegKey", &UninstallRemoveRegKey);
     binding.RegisterFunction("uninstall", "RemoveRegKeyTree", &UninstallRemoveRegKeyTree);

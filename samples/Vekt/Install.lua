@@ -1,8 +1,9 @@
 -- Install script of Vekt, run by the engine's script host from the folder
 -- that the build lays out (the payload, the programs, the language package
 -- and this script). The build puts the payload tables (PayloadDirectories,
--- PayloadFiles) in front of this text. Everything the uninstaller removes is
--- laid down here, transactionally: a failure leaves the machine as it was.
+-- PayloadFiles) and the payload's size (EstimatedSizeKB) in front of this
+-- text. Everything the uninstaller removes is laid down here,
+-- transactionally: a failure leaves the machine as it was.
 
 Product = {
     Name = L"Vekt",
@@ -77,9 +78,13 @@ local function WriteUninstallInfo()
     local uninstaller = props.InstallDir .. L"\\" .. Product.Uninstaller
     install.AddUninstallInfo(Product.UninstallId, Product.Name, Quoted(uninstaller), props.InstallDir,
                              Product.Publisher, Product.Version)
+    local entry = UninstallKeyPath .. Product.UninstallId
     -- Bulk-removal tools and package managers look for the silent form.
-    install.SetRegValue(UninstallKeyPath .. Product.UninstallId, L"QuietUninstallString",
-                        Quoted(uninstaller) .. L" quiet")
+    install.SetRegValue(entry, L"QuietUninstallString", Quoted(uninstaller) .. L" quiet")
+    -- The list of installed programs offers only removal, and shows the size.
+    install.SetRegDwordValue(entry, L"NoModify", 1)
+    install.SetRegDwordValue(entry, L"NoRepair", 1)
+    install.SetRegDwordValue(entry, L"EstimatedSize", EstimatedSizeKB)
 end
 
 local function CreateShortcuts()

@@ -9,6 +9,10 @@
       it) as Lua tables: the install script's folders (shallowest first) and
       files with their package names, and the uninstall script's removal
       tables (files, then folders deepest first), each entry one progress unit.
+  make-payload.py size <installed folder> <output>
+      writes the install script's line "EstimatedSizeKB = <n>": the size of
+      every file below the folder in kilobytes, rounded up, the line that
+      "OstrelPackager tables" prints last for the folder.
   make-payload.py join <output> <input>...
       writes the inputs one after the other into the output.
 """
@@ -78,7 +82,8 @@ def write_tables(folder, install_path, uninstall_path, programs):
         out.write("}\n\n")
     deepest_first = sorted(folders, key=lambda p: (-p.count("\\"), p.lower()))
     with open(uninstall_path, "w", newline="\r\n") as out:
-        # The same text as "OstrelPackager tables" prints for the installed folder.
+        # The same text as "OstrelPackager tables" prints for the installed
+        # folder, less its last line (the size, which the install script takes).
         out.write("-- Files and folders the installer wrote, relative to the installation folder.\n")
         out.write("-- Each weighs one progress unit.\n")
         out.write("RemovedFiles = {\n")
@@ -88,11 +93,21 @@ def write_tables(folder, install_path, uninstall_path, programs):
         out.write("}\n")
 
 
+def write_size(folder, output_path):
+    total = sum(os.path.getsize(os.path.join(parent, name))
+                for parent, _, names in os.walk(folder) for name in names)
+    with open(output_path, "w", newline="\r\n") as out:
+        out.write("EstimatedSizeKB = {} -- the files' total size, for the uninstall entry's "
+                  "EstimatedSize\n".format((total + 1023) // 1024))
+
+
 def main(argv):
     if len(argv) == 3 and argv[1] == "data":
         write_data(argv[2])
     elif len(argv) >= 5 and argv[1] == "tables":
         write_tables(argv[2], argv[3], argv[4], argv[5:])
+    elif len(argv) == 4 and argv[1] == "size":
+        write_size(argv[2], argv[3])
     elif len(argv) >= 3 and argv[1] == "join":
         with open(argv[2], "wb") as out:
             for name in argv[3:]:

@@ -47,6 +47,8 @@ install.CreateRegKeyTree(r .. L"\\Tree\\A\\B"); Step(L"CreateRegKeyTree")
 install.SetRegValue(r, L"Existing", L"first"); Step(L"SetRegValue")
 install.SetRegValue(r, L"Existing", L"second"); Step(L"SetRegValueAgain")
 install.SetRegValue(r .. L"\\Created", L"Fresh", L"value"); Step(L"SetNewRegValue")
+install.SetRegDwordValue(r, L"Existing", 4294967295); Step(L"SetRegDwordValue")
+install.SetRegDwordValue(r .. L"\\Created", L"Count", 7); Step(L"SetNewRegDwordValue")
 install.RemoveRegValue(r, L"Binary"); Step(L"RemoveRegValue")
 install.RemoveRegKey(r .. L"\\Leaf"); Step(L"RemoveRegKey")
 install.ClearAndRemoveRegKey(r .. L"\\Branch"); Step(L"ClearAndRemoveRegKey")
@@ -184,7 +186,7 @@ TEST_F(InstallTransactionTest, FailureAfterEachOperationRestoresEverything)
         EXPECT_EQ(uninstallKeys, UninstallKeys());
         EXPECT_TRUE(tempFolderEmpty);
     }
-    EXPECT_EQ(23, injected);
+    EXPECT_EQ(25, injected);
 }
 
 // Once the commit has begun nothing is rolled back: a commit function that
@@ -274,10 +276,11 @@ TEST_F(InstallTransactionTest, RunToTheEndLeavesTheInstalledState)
     EXPECT_NE(std::string::npos, url.find("URL=http://example.com/news?id=1\r\n")) << url;
 
     keys[L"Created"][L"Fresh"] = StringValue(L"value");
+    keys[L"Created"][L"Count"] = {REG_DWORD, std::string("\x07\0\0\0", 4)};
     for (const wchar_t* created : {L"Tree", L"Tree\\A", L"Tree\\A\\B"}) {
         keys[created];
     }
-    keys[L""][L"Existing"] = StringValue(L"second");
+    keys[L""][L"Existing"] = {REG_DWORD, std::string("\xff\xff\xff\xff", 4)};
     keys[L""].erase(L"Binary");
     for (const wchar_t* gone : {L"Leaf", L"Branch", L"Branch\\Sub"}) {
         keys.erase(gone);

@@ -94,6 +94,13 @@ const Case kCases[] = {
      nullptr, L"10044:000000a1", {}, nullptr, L"V\\Other"},
     {"SetValueOnMissingKeyFails", "install.SetRegValue(k .. L'\\\\Missing', L'a', L'b')", nullptr,
      L"10042:00000002"},
+    {"DwordOnMissingKeyFails", "install.SetRegDwordValue(k .. L'\\\\Missing', L'a', 1)", nullptr,
+     L"10042:00000002"},
+    // A DWORD is a whole number from 0 to 4294967295.
+    {"NegativeDwordIsABadArgument", "install.SetRegDwordValue(k, L'a', -1)", nullptr, L"10003"},
+    {"FractionalDwordIsABadArgument", "install.SetRegDwordValue(k, L'a', 1.5)", nullptr, L"10003"},
+    {"DwordBeyond32BitsIsABadArgument", "install.SetRegDwordValue(k, L'a', 4294967296)", nullptr,
+     L"10003"},
     {"RemovingMissingValueFails", "install.RemoveRegValue(k, L'Missing')", nullptr,
      L"10179:00000002"},
     {"RollbackKeepsAKeyThatExisted",

@@ -21,10 +21,29 @@ wine "$build/tools/ScriptHost/OstrelScriptHost.exe" "$(winepath -w "$build/sampl
   --script Install.lua --table Uninstaller.ucs </dev/null >"$work/install.log" 2>&1 || {
   tr -d '\r' <"$work/install.log"; echo "the install failed"; exit 1; }
 [ -f "$(winepath -u "$uninstaller")" ] || { echo "the install did not lay down the uninstaller"; exit 1; }
+
+# The entry as Windows and bulk tools read it: Wine's own list of installed
+# programs shows it, and the numbers are REG_DWORD (the size is the one the
+# build computed for the payload).
+entry='{5E1C2D7A-3B94-4F0E-9A61-7C2B8D40E913}'
+wine uninstaller --list </dev/null >"$work/programs" 2>&1
+tr -d '\r' <"$work/programs" | grep -qxF "$entry|||Vekt" || {
+  cat "$work/programs"; echo "Wine's list of installed programs lacks Vekt"; exit 1; }
+wine reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$entry" \
+  </dev/null >"$work/entry" 2>&1
+size=$(sed -n 's/^EstimatedSizeKB = \([0-9]*\).*/\1/p' "$build/samples/Vekt/install/Install.lua")
+for value in "NoModify REG_DWORD 0x1" "NoRepair REG_DWORD 0x1" \
+             "EstimatedSize REG_DWORD $(printf '0x%x' "$size")" \
+             "QuietUninstallString REG_SZ \"$uninstaller\" quiet"; do
+  tr -d '\r' <"$work/entry" | tr -s ' \t' ' ' | grep -qxF " $value" || {
+    cat "$work/entry"; echo "the uninstall entry lacks: $value"; exit 1; }
+done
 wine "$build/tools/OstrelDebugView/OstrelDebugView.exe" "$uninstaller" quiet </dev/null >"$work/lines" 2>&1 || {
   tr -d '\r' <"$work/lines"; echo "the quiet uninstall failed"; exit 1; }
 tr -d '\r' <"$work/lines" | grep -q '^SUCCESS$' || { cat "$work/lines"; echo "no SUCCESS"; exit 1; }
 if tr -d '\r' <"$work/lines" | grep '^PROBLEM'; then echo "the uninstall recorded problems"; exit 1; fi
+wine uninstaller --list </dev/null >"$work/programs" 2>&1
+if tr -d '\r' <"$work/programs" | grep -F "$entry"; then echo "Vekt is still listed"; exit 1; fi
 wineboot -r >/dev/null 2>&1 </dev/null
 snapshot take "$work/after.json"
 snapshot compare "$work/before.json" "$work/after.json" \

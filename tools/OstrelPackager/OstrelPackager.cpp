@@ -100,6 +100,10 @@ int Build(const std::vector<std::wstring>& arguments)
     PrintFormatted(stdout, L"%s: %u files, archive of %u bytes\n", output.c_str(),
                    static_cast<unsigned>(package.Files().size()),
                    static_cast<unsigned>(archive.size()));
+    if (uninstaller.IsSigned()) {
+        PrintFormatted(stdout, L"%s: the uninstaller's signature is left out; sign this output\n",
+                       output.c_str());
+    }
     return pecSuccess;
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "PackagerError.h"
@@ -19,6 +20,7 @@ namespace {
 struct Payload {
     std::vector<std::wstring> files;
     std::vector<std::wstring> folders;
+    ULONGLONG bytes = 0;
 };
 
 void Collect(const std::wstring& root, const std::wstring& relative, Payload* payload)
@@ -40,6 +42,8 @@ void Collect(const std::wstring& root, const std::wstring& relative, Payload* pa
             Collect(root, path, payload);
         } else {
             payload->files.push_back(path);
+            payload->bytes +=
+                (static_cast<ULONGLONG>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
         }
     } while (FindNextFileW(find.Get(), &found));
 }
@@ -86,6 +90,13 @@ std::string Table(const char* name, const std::vector<std::wstring>& paths)
     return text + "}\n";
 }
 
+// Kilobytes, rounded up, as the uninstall entry's "EstimatedSize" holds them.
+std::string EstimatedSizeLine(ULONGLONG bytes)
+{
+    return "EstimatedSizeKB = " + std::to_string((bytes + 1023) / 1024) +
+           " -- the files' total size, for the uninstall entry's EstimatedSize\n";
+}
+
 }  // namespace
 
 std::string RemovalTablesText(const std::wstring& installedFolder)
@@ -108,7 +119,7 @@ std::string RemovalTablesText(const std::wstring& installedFolder)
     return "-- Files and folders the installer wrote, relative to the installation folder.\n"
            "-- Each weighs one progress unit.\n" +
            Table("RemovedFiles", payload.files) + "\n" +
-           Table("RemovedDirectories", payload.folders);
+           Table("RemovedDirectories", payload.folders) + EstimatedSizeLine(payload.bytes);
 }
 
 }  // namespace OstrelPackagerTool

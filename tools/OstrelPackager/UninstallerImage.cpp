@@ -1,6 +1,7 @@
 #include "UninstallerImage.h"
 
 #include "PackagerError.h"
+#include "PeImageFile.h"
 #include "base/UniqueHandle.h"
 #include "base/Util.h"
 
@@ -228,6 +229,9 @@ UninstallerImage::UninstallerImage(const std::wstring& path) : m_path(Canonicali
         throw PackagerError(pecNotAnUninstaller, m_path,
                             L"not an Ostrel uninstaller: it has no UNINSTALL.ZIP resource");
     }
+    const PeImageFile image(m_path, false);
+    image.CheckSignatureIsDroppable();
+    m_isSigned = image.IsSigned();
 }
 
 void UninstallerImage::WriteWithArchive(const std::string& archive, const std::wstring& output,
@@ -237,8 +241,13 @@ void UninstallerImage::WriteWithArchive(const std::string& archive, const std::w
     if (!CopyFileW(m_path.c_str(), image.Path().c_str(), FALSE)) {
         ThrowWriteFailure(image.Path(), L"cannot copy the uninstaller");
     }
+    // A signature covers the bytes it was made for: after the new archive it
+    // would only mark the program as tampered with. The product's
+    // uninstaller is signed after packaging.
+    PeImageFile(image.Path(), true).DropSignature();
     ReplaceArchive(image.Path(), archive);
     RepointCoffSymbols(m_path, image.Path());
+    PeImageFile::UpdateChecksum(image.Path());
     image.MoveTo(output, replace);
 }
 

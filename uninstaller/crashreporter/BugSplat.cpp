@@ -21,16 +21,12 @@ using MiniDumpWriteDumpFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_
 char g_application[64] = "application";
 LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = nullptr;
 
-// The system's own library by full path: the DBGHELP.dll that travels with
-// the program is a placeholder and must not be the one loaded.
+// The system's own library: the DBGHELP.dll that travels with the program is
+// a placeholder, and a library of that name beside the program or on the
+// search path must not be the one loaded.
 HMODULE LoadSystemDbgHelp()
 {
-    wchar_t systemFolder[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(systemFolder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return nullptr;
-    }
-    return LoadLibraryW((std::wstring(systemFolder) + L"\\dbghelp.dll").c_str());
+    return LoadLibraryExW(L"dbghelp.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 // A fresh name that nobody can guess in advance, so that no file or link can

@@ -11,6 +11,7 @@
 
 #include <unzip.h>
 
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <string>
@@ -56,6 +57,19 @@ std::string CoffSymbols(const std::string& image)
     const uint32_t header = *reinterpret_cast<const uint32_t*>(image.data() + 0x3C) + 4;
     const uint32_t symbols = *reinterpret_cast<const uint32_t*>(image.data() + header + 8);
     return symbols == 0 ? std::string() : image.substr(symbols, 64);
+}
+
+// A copy of a 64-bit program whose certificate table entry names the given
+// bytes, as a signature elsewhere than at the end of the file would.
+std::string WithCertificateTable(std::string image, uint32_t offset, uint32_t size)
+{
+    const uint32_t header = *reinterpret_cast<const uint32_t*>(image.data() + 0x3C) + 4;
+    const size_t entry = header + sizeof(IMAGE_FILE_HEADER) +
+                         offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory) +
+                         IMAGE_DIRECTORY_ENTRY_SECURITY * sizeof(IMAGE_DATA_DIRECTORY);
+    image.replace(entry, 4, reinterpret_cast<const char*>(&offset), 4);
+    image.replace(entry + 4, 4, reinterpret_cast<const char*>(&size), 4);
+    return image;
 }
 
 class PackagerTest : public testing::Test {
@@ -133,6 +147,12 @@ TEST_F(PackagerTest, RefusedInputsWriteNothing)
          L" --force", 3, "error: not an Ostrel uninstaller: it has no UNINSTALL.ZIP resource"},
         {[](PackagerTest&) {}, [](PackagerTest& t) { return t.PackageFile("Uninstall.lua"); },
          L" --force", 3, "error: not a Windows program"},
+        {[](PackagerTest& t) {
+             WriteFileBytes(t.m_folder.File(L"Misplaced.exe"),
+                            WithCertificateTable(ReadFileBytes(UninstallerExe()), 0x200, 8));
+         },
+         [](PackagerTest& t) { return t.m_folder.File(L"Misplaced.exe"); }, L" --force", 3,
+         "error: its signature is not at the end of the file"},
         {[](PackagerTest& t) { CopyFileW(UninstallerExe().c_str(), t.Output().c_str(), FALSE); },
          [](PackagerTest& t) { return t.Output(); }, L" --force", 4, "error: is one of the inputs"},
         {[](PackagerTest& t) { WriteFileBytes(t.Output(), "older"); }, nullptr, L"", 4,
@@ -185,8 +205,8 @@ TEST_F(PackagerTest, BuiltUninstallerKeepsEverythingButTheArchive)
     original.erase(archiveKey);
     built.erase(archiveKey);
     EXPECT_EQ(original, built);
-    for (const wchar_t* kept : {L"#14/#102/1033", L"#5/#101/1033", L"#10/#103/1033"}) {
-        EXPECT_EQ(1u, original.count(kept)) << "icon group, dialog, message table";
+    for (const wchar_t* kept : {L"#14/#102/1033", L"#5/#101/1033", L"#10/#103/1033", L"#24/#1/1033"}) {
+        EXPECT_EQ(1u, original.count(kept)) << "icon group, dialog, message table, manifest";
     }
     std::map<std::string, std::string> expected = {
         {"Uninstall.lua", script}, {"extra/notes.txt", "notes"}, {"extra/noise.bin", noise}};
@@ -198,12 +218,14 @@ TEST_F(PackagerTest, BuiltUninstallerKeepsEverythingButTheArchive)
 }
 
 // The removal tables of a payload: files, then folders deepest first, in the
-// form of the shipped script; other characters as UTF-8 escapes.
+// form of the shipped script; other characters as UTF-8 escapes; the size
+// of the files (2050 bytes) in kilobytes, rounded up.
 TEST_F(PackagerTest, TablesOfAPayload)
 {
     const std::wstring payload = m_folder.File(L"payload");
     MakePayload(payload, {L"", L"\\data", L"\\data\\maps", L"\\empty"},
                 {L"\\Game.exe", L"\\data\\maps\\one.map", L"\\data\\r\u00e9sum\u00e9.txt"});
+    WriteFileBytes(payload + L"\\Game.exe", std::string(2048, 'x'));
     std::string output;
     EXPECT_EQ(0, RunPackager(L"tables " + Quoted(payload), &output));
     EXPECT_EQ("-- Files and folders the installer wrote, relative to the installation folder.\n"
@@ -218,7 +240,8 @@ TEST_F(PackagerTest, TablesOfAPayload)
               "    { path = L\"\\\\data\\\\maps\", weight = 1 },\n"
               "    { path = L\"\\\\data\", weight = 1 },\n"
               "    { path = L\"\\\\empty\", weight = 1 },\n"
-              "}\n",
+              "}\n"
+              "EstimatedSizeKB = 3 -- the files' total size, for the uninstall entry's EstimatedSize\n",
               output);
 }
 

@@ -6,8 +6,10 @@
 set -eu
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cp "$1" "$2" "$work/"
-export WINEDLLOVERRIDES='mscoree=;winemenubuilder.exe=d;winedbg.exe=d'
+# The placeholder DBGHELP.dll of the crash reporter lies beside the program,
+# and Wine is told to prefer it: the system's must be the one used.
+cp "$1" "$2" "$(dirname "$2")/DBGHELP.dll" "$work/"
+export WINEDLLOVERRIDES='mscoree=;winemenubuilder.exe=d;winedbg.exe=d;dbghelp=n,b'
 status=0
 timeout 60 wine "$work/$(basename "$1")" >"$work/out" 2>"$work/err" </dev/null || status=$?
 [ "$status" -ne 124 ] || { echo "the crashing program did not end"; exit 1; }

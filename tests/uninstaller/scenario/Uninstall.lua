@@ -31,5 +31,7 @@ function Execute()
         util.RecordError(L"Second", L"Second\\problem", L"Second", 10302)
     elseif Scenario == "wide-text" then
         Report(5000, L"Omega \206\169 end")
+    elseif Scenario == "query-msi" then
+        util.IsMsiInstalled("{00000000-0000-0000-0000-000000000000}")
     end
 end
