@@ -26,6 +26,7 @@
 #include "streams/ZipFile.h"
 #include "transactions/MoveFileTask.h"
 #include "transactions/RemoveDirectoryTask.h"
+#include "transactions/DeferredRemovals.h"
 #include "transactions/RemoveFileTask.h"
 #include "transactions/SystemStateManager.h"
 
@@ -104,14 +105,16 @@ void RemoveTolerantly(ScriptCall& call, const std::wstring& path, Removal remova
 // The same for a single file or empty folder, asked the other way round: an
 // uninstall removes thousands of them, nearly all present, so the usual one
 // needs no query. A removal that failed on an item that is not there changed
-// nothing, which is the same as not trying.
-template <typename Removal>
-void RemoveTolerantlyFirst(ScriptCall& call, const std::wstring& path, Removal removal)
+// nothing, which is the same as not trying; one that failed because another
+// process still holds what it names waits for that process's end.
+template <typename Removal, typename Deferral>
+void RemoveTolerantlyFirst(ScriptCall& call, const std::wstring& path, Removal removal,
+                           Deferral defer)
 {
     try {
         removal(StateManager(call), path);
     } catch (const Exception& failure) {
-        if (Exists(call, path)) {
+        if (!defer(call.Package().GetDeferredRemovals(), path) && Exists(call, path)) {
             call.Package().AddError(failure.Clone());
         }
     }
@@ -291,18 +294,18 @@ void InstallTryRemoveDirectory(ScriptCall& call)
 
 void UninstallRemoveFile(ScriptCall& call)
 {
-    RemoveTolerantlyFirst(call, call.WideArgument(1),
-                          [](SystemStateManager& manager, const std::wstring& path) {
-                              manager.DeleteFile(path);
-                          });
+    RemoveTolerantlyFirst(
+        call, call.WideArgument(1),
+        [](SystemStateManager& manager, const std::wstring& path) { manager.DeleteFile(path); },
+        [](DeferredRemovals& deferred, const std::wstring& path) { return deferred.DeferFile(path); });
 }
 
 void UninstallRemoveDirectory(ScriptCall& call)
 {
-    RemoveTolerantlyFirst(call, call.WideArgument(1),
-                          [](SystemStateManager& manager, const std::wstring& path) {
-                              manager.RemoveDirectory(path);
-                          });
+    RemoveTolerantlyFirst(
+        call, call.WideArgument(1),
+        [](SystemStateManager& manager, const std::wstring& path) { manager.RemoveDirectory(path); },
+        [](DeferredRemovals& deferred, const std::wstring& path) { return deferred.DeferFolder(path); });
 }
 
 void UninstallClearAndRemoveDirectory(ScriptCall& call)

@@ -10,6 +10,7 @@
 
 #include "script/InstallLock.h"
 #include "script/ProgressStack.h"
+#include "transactions/DeferredRemovals.h"
 #include "transactions/SystemStateManager.h"
 
 namespace OstrelInstallEngine {
@@ -92,6 +93,9 @@ public:
     void ReleaseInstallLock() { m_installLock.Release(); }
 
     SystemStateManager& GetSystemStateManager() { return m_systemStateManager; }
+    // Tolerant removals that wait for another process's end; its host names
+    // the held files and carries them out.
+    DeferredRemovals& GetDeferredRemovals() { return m_deferredRemovals; }
     // The package the script came from (null before Open); the operations
     // open their payload files from it.
     FilePackage* GetFilePackage() const { return m_package; }
@@ -128,6 +132,7 @@ private:
     bool m_cancelIgnored = false;
     ProgressReporter* m_progressReporter = nullptr;
     SystemStateManager m_systemStateManager;
+    DeferredRemovals m_deferredRemovals;
     std::vector<std::unique_ptr<RollbackCommitTask>> m_rollbackTasks;
     std::vector<std::unique_ptr<RollbackCommitTask>> m_commitTasks;
     ProgressStack m_progressStack;
