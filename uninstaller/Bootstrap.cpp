@@ -5,18 +5,25 @@
 #include <shlwapi.h>
 #include <strsafe.h>
 
-#include <iterator>
+#include <cstdio>
 #include <vector>
 
+#include "LauncherProcess.h"
+#include "QuietMode.h"
 #include "RunCleanup.h"
 #include "StandardHandles.h"
 #include "base/SystemPaths.h"
+#include "base/UniqueHandle.h"
+#include "base/Util.h"
 #include "transactions/RunTempFolder.h"
 
 namespace {
 
-const wchar_t* const kCrashReporterFiles[] = {L"\\BsSndRpt.exe", L"\\BugSplat.dll",
-                                              L"\\BugSplatRC.dll", L"\\DBGHELP.dll"};
+// A quiet start may have nobody at the screen (a deployment tool, SYSTEM):
+// its failures are lines for the debug channel, and its exit code is that of
+// an ERROR line with a text.
+const int kQuietFailureExitCode = 2;
+bool g_quiet = false;
 
 std::wstring g_tempFolder;
 // "\<name>" of the copy in the temp folder.
@@ -24,7 +31,16 @@ std::wstring g_copyName;
 
 void ShowError(const std::wstring& text)
 {
-    MessageBoxW(nullptr, text.c_str(), L"Uninstall Error", MB_ICONEXCLAMATION);
+    if (g_quiet) {
+        OstrelInstallEngine::PrintFormatted(stdout, L"ERROR\t%s\n", EscapeProtocolText(text).c_str());
+    } else {
+        MessageBoxW(nullptr, text.c_str(), L"Uninstall Error", MB_ICONEXCLAMATION);
+    }
+}
+
+int FailureExitCode()
+{
+    return g_quiet ? kQuietFailureExitCode : 1;
 }
 
 bool IsUsableTempFolder(const std::wstring& folder)
@@ -50,10 +66,11 @@ int StartCopy(const std::wstring& copyPath, bool quiet)
     if (!CreateProcessW(copyPath.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
                         nullptr, &startup, &process)) {
         ShowError(L"Could not launch uninstaller: " + copyPath);
-        return 1;
+        return FailureExitCode();
     }
-    // The child's handles stay open until this process ends a moment later.
-    return 0;
+    const OstrelInstallEngine::UniqueHandle child(process.hProcess), mainThread(process.hThread);
+    // A deployment tool waits for this process and trusts its exit code.
+    return quiet ? WaitForCopyOutcome(mainThread.Get()) : 0;
 }
 
 // The temp path, or an error box: a path of MAX_PATH or more would leave the
@@ -100,7 +117,7 @@ int InitTempDir()
 
 int CopyCrashReporterFiles(std::wstring sourceDirectory, std::wstring targetDirectory)
 {
-    for (const wchar_t* name : kCrashReporterFiles) {
+    for (const wchar_t* name : CrashReporterFileNames()) {
         if (!CopyFileW((sourceDirectory + name).c_str(), (targetDirectory + name).c_str(), FALSE)) {
             return 1;
         }
@@ -112,12 +129,22 @@ int CopyCrashReporterFiles(std::wstring sourceDirectory, std::wstring targetDire
 // comes at the restart.
 void ScheduleDeleteOnReboot()
 {
-    std::vector<std::wstring> names(std::begin(kCrashReporterFiles), std::end(kCrashReporterFiles));
+    std::vector<std::wstring> names(CrashReporterFileNames().begin(), CrashReporterFileNames().end());
     names.push_back(g_copyName);
     OstrelInstallEngine::RunTempFolder::ScheduleRemovalAtRestart(g_tempFolder, names);
 }
 
-int Bootstrap(bool quiet)
+const std::vector<const wchar_t*>& CrashReporterFileNames()
+{
+    static const std::vector<const wchar_t*> names = {L"\\BsSndRpt.exe", L"\\BugSplat.dll",
+                                                      L"\\BugSplatRC.dll", L"\\DBGHELP.dll"};
+    return names;
+}
+
+namespace {
+
+// Steps up to the copy's start; false after an error box (or line).
+bool PrepareCopy(std::wstring* copyPathOut)
 {
     wchar_t modulePath[MAX_PATH];
     GetModuleFileNameW(nullptr, modulePath, MAX_PATH);
@@ -127,32 +154,42 @@ int Bootstrap(bool quiet)
 
     std::wstring tempPath;
     if (!GetTempPathOrShowError(&tempPath)) {
-        return 1;
+        return false;
     }
     PathAddBackslashW(moduleDirectory);
     // A copy started from the temp folder must never bootstrap again.
     if (IsInsideTempPath(moduleDirectory, tempPath)) {
         ShowError(std::wstring(L"Uninstall executing from temp folder, bailing to avoid loop: ") +
                   GetCommandLineW());
-        return 1;
+        return false;
     }
     if (InitTempDir() != 0) {
         ShowError(L"Uninstall bootstrap, InitTempDir error.");
-        return 1;
+        return false;
     }
     wchar_t copyPath[MAX_PATH];
     if (FAILED(StringCchPrintfW(copyPath, MAX_PATH, L"%s\\%s", g_tempFolder.c_str(),
                                 PathFindFileNameW(modulePath)))) {
         ShowError(L"Uninstall bootstrap, formatting error.");
-        return 1;
+        return false;
     }
     g_copyName = std::wstring(L"\\") + PathFindFileNameW(modulePath);
     // A failed copy shows as a failed launch below.
     CopyFileW(modulePath, copyPath, FALSE);
     if (CopyCrashReporterFiles(moduleDirectory, g_tempFolder) != 0) {
         ShowError(L"Uninstall bootstrap, Copying Problem.");
-        return 1;
+        return false;
     }
     ScheduleDeleteOnReboot();
-    return StartCopy(copyPath, quiet);
+    *copyPathOut = copyPath;
+    return true;
+}
+
+}  // namespace
+
+int Bootstrap(bool quiet)
+{
+    g_quiet = quiet;
+    std::wstring copyPath;
+    return PrepareCopy(&copyPath) ? StartCopy(copyPath, quiet) : FailureExitCode();
 }

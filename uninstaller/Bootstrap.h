@@ -6,12 +6,20 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
-// 0 once the copy has been started (it is not waited for); 1 after an error
-// box.
+// Dialog mode: 0 once the copy has been started (it is not waited for), 1
+// after an error box. Quiet: the copy's own exit code once it has handed over
+// its outcome (0, 1 or 2, as its last line), 2 after a failure of the
+// bootstrap, which then shows no box but writes an ERROR line.
 int Bootstrap(bool quiet);
 
-// Creates the GUID-named temp folder; 0 on success, 1 after an error box.
+// "\BsSndRpt.exe", "\BugSplat.dll", "\BugSplatRC.dll", "\DBGHELP.dll": the
+// crash reporter's files, each to be appended to a folder path.
+const std::vector<const wchar_t*>& CrashReporterFileNames();
+
+// Creates the GUID-named temp folder; 0 on success, 1 after an error box
+// (a line when quiet).
 int InitTempDir();
 
 // 0 when all four crash-reporter files were copied, 1 at the first failure.

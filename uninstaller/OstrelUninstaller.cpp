@@ -6,10 +6,14 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "Bootstrap.h"
 #include "DebugOutputRedirect.h"
 #include "DialogMode.h"
+#include "LauncherProcess.h"
 #include "QuietMode.h"
 #include "RunCleanup.h"
 #include "StandardHandles.h"
@@ -27,7 +31,13 @@ int RunMode(HINSTANCE instance, const char* commandLine)
         return Bootstrap(true);
     }
     if (strcmp(commandLine, "bootstrapped-quiet") == 0) {
-        return RunQuiet();
+        // Found first: the launcher waits only until this thread ends.
+        std::unique_ptr<LauncherProcess> launcher = LauncherProcess::Find();
+        const int exitCode = RunQuiet(launcher ? launcher->HeldFiles() : std::vector<std::wstring>());
+        if (launcher) {
+            LauncherProcess::HandOff(std::move(launcher), exitCode);
+        }
+        return exitCode;
     }
     if (strcmp(commandLine, "bootstrapped") == 0) {
         ScheduleInPlaceCopyRemoval();

@@ -92,6 +92,16 @@ void PatchApplier::SetProperty(const std::string& name, bool value)
     m_installerPackage.SetBoolProp(name, value);
 }
 
+void PatchApplier::SetFilesHeldByLauncher(const std::vector<std::wstring>& paths)
+{
+    m_installerPackage.GetDeferredRemovals().SetHeldFiles(paths);
+}
+
+void PatchApplier::PerformDeferredRemovals()
+{
+    m_installerPackage.GetDeferredRemovals().Perform();
+}
+
 void PatchApplier::RemoveEngineTempFolder()
 {
     m_installerPackage.GetSystemStateManager().RemoveTempFolder();

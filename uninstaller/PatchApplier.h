@@ -44,6 +44,13 @@ public:
     // Writes a boolean into the script's props table (the dialog's "DeletePersonalDir").
     void SetProperty(const std::string& name, bool value);
 
+    // Files that the process which launched this one holds until it ends:
+    // the script's removals of them, and of folders that hold only them, wait
+    // for PerformDeferredRemovals.
+    void SetFilesHeldByLauncher(const std::vector<std::wstring>& paths);
+    // Once the launcher has ended; what fails goes at the next restart. Silent.
+    void PerformDeferredRemovals();
+
     // Removes the engine's private temporary folder now (what is held, at the
     // next restart): the package is never closed, so the folder's owner is
     // told when the run is over. Silent.

@@ -75,10 +75,11 @@ void WriteProblems(PatchApplier& applier)
     }
 }
 
-int RunQuietUninstall()
+int RunQuietUninstall(const std::vector<std::wstring>& filesHeldByLauncher)
 {
     InitUninstallerEngine();
     PatchApplier& applier = *PatchApplier::Instance();
+    applier.SetFilesHeldByLauncher(filesHeldByLauncher);
     applier.Start();
     WriteProgressUntilFinished(applier);
     RemoveRunTempFolders();
@@ -109,10 +110,10 @@ std::wstring EscapeProtocolText(const std::wstring& text)
     return escaped;
 }
 
-int RunQuiet()
+int RunQuiet(const std::vector<std::wstring>& filesHeldByLauncher)
 {
     try {
-        return RunQuietUninstall();
+        return RunQuietUninstall(filesHeldByLauncher);
     } catch (const Exception& error) {
         PrintFormatted(stdout, L"ERROR\t%s\n", EscapeProtocolText(error.GetDisplayMessage()).c_str());
     } catch (const std::exception& error) {

@@ -7,10 +7,13 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // 0 after SUCCESS, 1 after "ERROR\tAn error occurred during uninstall", 2 after
-// an ERROR line with the text of an exception.
-int RunQuiet();
+// an ERROR line with the text of an exception. Files that the launcher holds
+// are removed only once it has ended (their removals wait, and record no
+// problem).
+int RunQuiet(const std::vector<std::wstring>& filesHeldByLauncher = {});
 
 // Line feeds become "\n" and backslashes "\\", so that every text fits on one
 // line and a reader can undo both; every other character passes unchanged.

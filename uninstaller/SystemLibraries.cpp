@@ -65,6 +65,16 @@ void RestrictDllSearchToSystemFolder()
     }
 }
 
+bool IsCrashReporterLibraryPresent()
+{
+    RestrictDllSearchToSystemFolder();
+    try {
+        return LoadFromProgramFolder(OstrelInstallEngine::Widen(kCrashReporterLibrary)) != nullptr;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 HMODULE LoadSystemLibrary(const std::wstring& name)
 {
     HMODULE library = LoadLibraryExW(name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);

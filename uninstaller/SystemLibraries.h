@@ -20,6 +20,10 @@
 // there only the current folder leaves the search.
 void RestrictDllSearchToSystemFolder();
 
+// Whether the crash reporter's library beside the program loads (it stays
+// loaded); the search is restricted first.
+bool IsCrashReporterLibraryPresent();
+
 // A library of the system folder, by bare name ("comctl32.dll"); null when it
 // cannot be loaded (GetLastError tells why). The caller owns the reference.
 HMODULE LoadSystemLibrary(const std::wstring& name);

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Zero trace: Vekt installed, uninstalled quietly and a restart simulated
+# Zero trace: Vekt installed, uninstalled quietly as a deployment tool does,
+# and a restart simulated
 # leave the prefix's files and its HKLM\Software and HKCU\Software as they
 # were, except the player's saved games, which a quiet uninstall keeps by
 # design, and the containers Windows makes on its first use of a service.
@@ -38,10 +39,23 @@ for value in "NoModify REG_DWORD 0x1" "NoRepair REG_DWORD 0x1" \
   tr -d '\r' <"$work/entry" | tr -s ' \t' ' ' | grep -qxF " $value" || {
     cat "$work/entry"; echo "the uninstall entry lacks: $value"; exit 1; }
 done
-wine "$build/tools/OstrelDebugView/OstrelDebugView.exe" "$uninstaller" quiet </dev/null >"$work/lines" 2>&1 || {
-  tr -d '\r' <"$work/lines"; echo "the quiet uninstall failed"; exit 1; }
-tr -d '\r' <"$work/lines" | grep -q '^SUCCESS$' || { cat "$work/lines"; echo "no SUCCESS"; exit 1; }
-if tr -d '\r' <"$work/lines" | grep '^PROBLEM'; then echo "the uninstall recorded problems"; exit 1; fi
+# Removed as a deployment tool removes it: the entry's quiet command from a
+# batch file, waiting for that one process. It returns once the uninstall is
+# over, so the entry is gone by then, with the outcome as its exit code; the
+# game folder, which held that process's own files, goes a moment later. The
+# copy's lines reach Wine's debug trace, where no PROBLEM may show.
+printf '%s\r\n' "$(tr -d '\r' <"$work/entry" | sed -n 's/^ *QuietUninstallString *REG_SZ *//p')" >"$work/uninstall.bat"
+code=0
+WINEDEBUG=+debugstr wine cmd /c "$(winepath -w "$work/uninstall.bat")" </dev/null >/dev/null 2>"$work/debug" || code=$?
+[ "$code" = 0 ] || { grep -a debugstr "$work/debug"; echo "the quiet uninstall ended with $code"; exit 1; }
+if wine reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$entry" </dev/null >/dev/null 2>&1; then
+  echo "the started process returned before the uninstall entry was gone"; exit 1
+fi
+game=$(winepath -u 'C:\Program Files\Brondel\Vekt')
+for _ in $(seq 100); do [ -e "$game" ] || break; sleep 0.1; done
+[ ! -e "$game" ] || { find "$game"; echo "the game folder stayed"; exit 1; }
+grep -a debugstr "$work/debug" | grep -aq 'SUCCESS' || { echo "no SUCCESS line in Wine's debug trace"; exit 1; }
+if grep -a debugstr "$work/debug" | grep -a 'PROBLEM'; then echo "the uninstall recorded problems"; exit 1; fi
 wine uninstaller --list </dev/null >"$work/programs" 2>&1
 if tr -d '\r' <"$work/programs" | grep -F "$entry"; then echo "Vekt is still listed"; exit 1; fi
 wineboot -r >/dev/null 2>&1 </dev/null

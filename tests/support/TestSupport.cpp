@@ -1,10 +1,13 @@
 #include "TestSupport.h"
 
+#include <aclapi.h>
+#include <sddl.h>
 #include <shlwapi.h>
 
 #include <stdexcept>
 
 #include "TestConfig.h"
+#include "base/LocalMemory.h"
 #include "base/RegistryKey.h"
 #include "base/UniqueHandle.h"
 
@@ -280,6 +283,23 @@ void ForgetPendingDeletionsUnder(const std::wstring& folder)
         RegSetValueExW(key.Get(), kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
                        static_cast<DWORD>(kept.size() * sizeof(wchar_t)));
     }
+}
+
+std::wstring AccessList(const std::wstring& path)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    wchar_t* text = nullptr;
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return L"unreadable";
+    }
+    const OstrelInstallEngine::LocalMemory descriptorOwner(descriptor);
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                              DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        return L"unreadable";
+    }
+    const OstrelInstallEngine::LocalMemory textOwner(text);
+    return text;
 }
 
 DWORD RunAndWait(std::wstring commandLine, STARTUPINFOW startup, bool inheritHandles)

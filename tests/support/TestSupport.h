@@ -91,6 +91,10 @@ private:
     std::vector<std::string> m_links;
 };
 
+// A file's or folder's access list as SDDL ("D:..."); "unreadable" when the
+// system gives none.
+std::wstring AccessList(const std::wstring& path);
+
 // Paths marked for deletion at restart (PendingFileRenameOperations, without
 // the "\??\" prefix) that lie under the folder, in registration order.
 std::vector<std::wstring> PendingDeletionsUnder(const std::wstring& folder);

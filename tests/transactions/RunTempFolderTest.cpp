@@ -3,9 +3,6 @@
 // this program's own.
 #include <windows.h>
 
-#include <aclapi.h>
-#include <sddl.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,12 +10,12 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "base/LocalMemory.h"
 #include "transactions/RunTempFolder.h"
 
 namespace {
 
 using namespace OstrelInstallEngine;
+using OstrelTest::AccessList;
 using OstrelTest::HostLinks;
 using OstrelTest::PathExists;
 using OstrelTest::ReadFileBytes;
@@ -36,21 +33,6 @@ bool Listed(const std::wstring& folder)
     return std::find_if(ended.begin(), ended.end(), [&](const std::wstring& path) {
                return path.size() > name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0;
            }) != ended.end();
-}
-
-// The access list as SDDL, without the owner and group parts.
-std::wstring AccessList(const std::wstring& path)
-{
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    wchar_t* text = nullptr;
-    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS ||
-        !ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
-                                                              DACL_SECURITY_INFORMATION, &text, nullptr)) {
-        return L"unreadable";
-    }
-    const LocalMemory descriptorOwner(descriptor), textOwner(text);
-    return text;
 }
 
 // A live folder carries the marker and an access list of its own that lets

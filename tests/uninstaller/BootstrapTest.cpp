@@ -70,9 +70,9 @@ TEST_F(BootstrapTest, OnlyExactTokensAvoidTheBootstrap)
 }
 
 // The bootstrap copies the executable and the four crash-reporter files into
-// a GUID-named folder and marks the files, the copy, then the folder, for
-// deletion at restart, so that the folder is empty when its turn comes. The
-// engine's own folder is gone.
+// a GUID-named folder of this account's alone and marks the files, the copy,
+// then the folder, for deletion at restart, so that the folder is empty when
+// its turn comes. The engine's own folder is gone.
 TEST_F(BootstrapTest, QuietChainLeavesOnlyItsRestartDeletions)
 {
     const std::wstring tempPath = MakeFolder(L"with blanks in it");
@@ -88,14 +88,16 @@ TEST_F(BootstrapTest, QuietChainLeavesOnlyItsRestartDeletions)
                                          L"DBGHELP.dll", L"ScenarioUninstaller.exe"}),
               FileNames(copies[0]));
     const std::wstring& copy = copies[0];
+    // Made for this account alone (Wine shows that as no entry for everyone).
+    EXPECT_EQ(std::wstring::npos, AccessList(copy).find(L";;;WD)")) << AccessList(copy);
     EXPECT_EQ((std::vector<std::wstring>{copy + L"\\BsSndRpt.exe", copy + L"\\BugSplat.dll",
                                          copy + L"\\BugSplatRC.dll", copy + L"\\DBGHELP.dll",
                                          copy + L"\\ScenarioUninstaller.exe", copy}),
               PendingDeletionsUnder(tempPath));
 }
 
-// The failure paths show their box with the exact text, end with 1 and start
-// no copy.
+// The failure paths show their box with the exact text (a line when quiet),
+// end with 1 (2 when quiet) and start no copy.
 TEST_F(BootstrapTest, FailuresShowTheirBoxesAndStartNothing)
 {
     // Started from inside the temp path, named in another letter case.
@@ -112,20 +114,29 @@ TEST_F(BootstrapTest, FailuresShowTheirBoxesAndStartNothing)
               run.boxes[0].text);
 
     // BugSplatRC.dll missing: the first two files are copied, then it stops.
+    // A quiet start shows no box (nobody may be there to answer it): the box's
+    // text is an ERROR line, and the exit code that of such a line.
     const std::wstring tempPath = MakeFolder(L"temp");
     const std::wstring incomplete = PlaceUninstaller(MakeFolder(L"incomplete"), UninstallerExe(),
                                                     {L"BsSndRpt.exe", L"BugSplat.dll", L"DBGHELP.dll"});
-    run = RunProcessChain(Quoted(incomplete) + L" quiet", {tempPath + L"\\"});
-    EXPECT_EQ(1u, run.exitCode);
-    ASSERT_EQ(1u, run.boxes.size());
-    EXPECT_EQ(L"Uninstall Error", run.boxes[0].caption);
-    EXPECT_EQ(L"Uninstall bootstrap, Copying Problem.", run.boxes[0].text);
-    EXPECT_FALSE(run.childSeen);
+    run = RunProcessChain(Quoted(DebugViewExe()) + L" " + Quoted(incomplete) + L" quiet", {tempPath + L"\\"});
+    EXPECT_EQ(2u, run.exitCode);
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ("ERROR\tUninstall bootstrap, Copying Problem.\n", run.output);
     const std::vector<std::wstring> copies = CopyFolders(tempPath);
     ASSERT_EQ(1u, copies.size());
     EXPECT_EQ((std::vector<std::wstring>{L"BsSndRpt.exe", L"BugSplat.dll", L"OstrelUninstaller.exe"}),
               FileNames(copies[0]));
     EXPECT_TRUE(PendingDeletionsUnder(tempPath).empty());
+    // Without the crash reporter's own library the program still reaches its
+    // entry, so the same line reports it, not a box of the system's loader.
+    const std::wstring withoutReporter = PlaceUninstaller(MakeFolder(L"no-reporter"), UninstallerExe(),
+                                                         {L"BsSndRpt.exe", L"BugSplatRC.dll", L"DBGHELP.dll"});
+    run = RunProcessChain(Quoted(DebugViewExe()) + L" " + Quoted(withoutReporter) + L" quiet",
+                          {MakeFolder(L"temp2") + L"\\"});
+    EXPECT_EQ(2u, run.exitCode);
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ("ERROR\tUninstall bootstrap, Copying Problem.\n", run.output);
 
     // A temp path of MAX_PATH characters or more, which the system's buffer
     // cannot take.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "RegistryTestSupport.h"
 #include "TestSupport.h"
 #include "UninstallerProcess.h"
 #include "base/UniqueHandle.h"
@@ -121,6 +122,117 @@ TEST(QuietModeTest, SecondUninstallFindsTheLockHeld)
     EXPECT_EQ(2u, viewed.exitCode);
     EXPECT_EQ(2u, direct.exitCode);
     EXPECT_EQ(0u, holderExitCode);
+}
+
+// A product installed for the deployment cases: a copy of the scenario
+// uninstaller with the crash reporter's files in a folder of its own, and the
+// key that stands for its entry in the list of installed programs.
+class DeployedProduct {
+public:
+    DeployedProduct() : m_entry(L"DeployedProduct")
+    {
+        CreateDirectoryW(Folder().c_str(), nullptr);
+        m_uninstaller = PlaceUninstaller(Folder(), ScenarioUninstallerExe());
+    }
+    ~DeployedProduct() { ForgetPendingDeletionsUnder(m_temp.Path()); }
+    std::wstring Folder() const { return m_folder.File(L"Product"); }
+    // The chain's TMP and TEMP, with the trailing backslash of a temp path.
+    std::wstring TempPath() const { return m_temp.Path() + L"\\"; }
+    const std::wstring& Uninstaller() const { return m_uninstaller; }
+    bool EntryExists() const { return KeyExists(HKEY_CURRENT_USER, m_entry.Subkey()); }
+
+    // Starts the entry's quiet command as a deployment tool does and waits for
+    // that process only; its exit code.
+    DWORD RunAsDeploymentTool(const std::string& scenario)
+    {
+        const ScopedEnvironmentVariable scenarioName(L"OSTREL_TEST_SCENARIO", std::wstring(scenario.begin(), scenario.end()));
+        const ScopedEnvironmentVariable product(L"OSTREL_TEST_PRODUCT_DIR", Folder());
+        const ScopedEnvironmentVariable tmp(L"TMP", m_temp.Path()), temp(L"TEMP", m_temp.Path());
+        std::wstring command = Quoted(m_uninstaller) + L" quiet";
+        STARTUPINFOW startup = {sizeof(startup)};
+        PROCESS_INFORMATION started = {};
+        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+            return STILL_ACTIVE;
+        }
+        const UniqueHandle process(started.hProcess), thread(started.hThread);
+        DWORD exitCode = STILL_ACTIVE;
+        WaitForSingleObject(process.Get(), 120000);
+        GetExitCodeProcess(process.Get(), &exitCode);
+        return exitCode;
+    }
+
+private:
+    TempFolder m_folder, m_temp;
+    TestRegistryKey m_entry;
+    std::wstring m_uninstaller;
+};
+
+bool GoneWithin(const std::wstring& path, DWORD milliseconds)
+{
+    for (DWORD waited = 0; PathExists(path); waited += 50) {
+        if (waited >= milliseconds) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
+}
+
+// As a deployment tool runs the entry's quiet command: the process it starts
+// returns once the uninstall is over (the entry is gone by then), with the
+// outcome as its exit code, and the product's folder, which held that
+// process's own files, goes a moment later. A run that cannot proceed (the
+// preparation fails, as for a running game; another install holds the lock)
+// returns non-zero and removes nothing.
+TEST(QuietModeTest, DeploymentToolWaitsForTheOutcome)
+{
+    const struct {
+        const char* scenario;
+        bool lockHeld;
+        DWORD exitCode;
+        bool removed;
+    } cases[] = {{"own-files", false, 0, true}, {"fail-prepare", false, 1, false}, {"own-files", true, 2, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.scenario) + (c.lockHeld ? ", lock held" : ""));
+        DeployedProduct product;
+        PROCESS_INFORMATION holding = {};
+        if (c.lockHeld) {
+            STARTUPINFOW startup = {sizeof(startup)};
+            std::wstring command = Quoted(ScenarioUninstallerExe()) + L" bootstrapped-quiet";
+            const ScopedEnvironmentVariable scenario(L"OSTREL_TEST_SCENARIO", L"hold-lock");
+            ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                       &startup, &holding));
+            while (!InstallLockIsHeldElsewhere() && WaitForSingleObject(holding.hProcess, 50) == WAIT_TIMEOUT) {
+            }
+        }
+        EXPECT_EQ(c.exitCode, product.RunAsDeploymentTool(c.scenario));
+        EXPECT_EQ(!c.removed, product.EntryExists());
+        if (c.removed) {
+            EXPECT_TRUE(GoneWithin(product.Folder(), 10000));
+        } else {
+            EXPECT_TRUE(PathExists(product.Uninstaller()) && PathExists(product.Folder() + L"\\BugSplat.dll"));
+        }
+        if (c.lockHeld) {
+            const UniqueHandle process(holding.hProcess), thread(holding.hThread);
+            WaitForSingleObject(process.Get(), INFINITE);
+        }
+    }
+}
+
+// Through OstrelDebugView, which waits for the whole process family: the
+// uninstaller's own files, listed first, record no problem and leave nothing.
+TEST(QuietModeTest, OwnFilesListedFirstLeaveNothing)
+{
+    DeployedProduct product;
+    const ScopedEnvironmentVariable folder(L"OSTREL_TEST_PRODUCT_DIR", product.Folder());
+    const ProcessRunResult viewed =
+        RunProcessChain(Quoted(DebugViewExe()) + L" " + Quoted(product.Uninstaller()) + L" quiet",
+                        {product.TempPath(), "own-files"});
+    EXPECT_EQ(0u, viewed.exitCode) << viewed.output;
+    EXPECT_EQ("SUCCESS", Lines(viewed.output).back());
+    EXPECT_EQ(std::string::npos, viewed.output.find("PROBLEM")) << viewed.output;
+    EXPECT_FALSE(PathExists(product.Folder()));
+    EXPECT_FALSE(product.EntryExists());
 }
 
 }  // namespace

@@ -9,6 +9,19 @@ function Prepare()
     end
 end
 
+-- A product as deployment tools remove it: the uninstaller's own files first,
+-- as the packager lists an installed folder that holds them, then the folder
+-- and the product's entry.
+function RemoveDeployedProduct()
+    local folder = L(os.getenv("OSTREL_TEST_PRODUCT_DIR"))
+    for _, name in ipairs({L"BsSndRpt.exe", L"BugSplat.dll", L"BugSplatRC.dll", L"DBGHELP.dll",
+                           L"ScenarioUninstaller.exe"}) do
+        uninstall.RemoveFile(folder .. L"\\" .. name)
+    end
+    uninstall.RemoveDirectory(folder)
+    uninstall.RemoveRegKey(L"HKEY_CURRENT_USER\\Software\\OstrelTests\\DeployedProduct")
+end
+
 -- Each report stays long enough for the quiet writer, which polls every 100 ms.
 local function Report(done, text)
     progress.Report(done, 10000, text)
@@ -33,5 +46,7 @@ function Execute()
         Report(5000, L"Omega \206\169 end")
     elseif Scenario == "query-msi" then
         util.IsMsiInstalled("{00000000-0000-0000-0000-000000000000}")
+    elseif Scenario == "own-files" then
+        RemoveDeployedProduct()
     end
 end
