@@ -103,6 +103,10 @@ int RunDialogMode(HINSTANCE instance)
         return ShowDialog(instance);
     } catch (const Exception& error) {
         PrintFormatted(stderr, L"%s", error.GetEnglishDescription().c_str());
+        // An engine that cannot start (another install holds the lock, the
+        // package is broken) tells the player why nothing happens.
+        MessageBoxW(UninstallDialog::ErrorBoxOwner(), error.GetDisplayMessage().c_str(), nullptr,
+                    MB_ICONEXCLAMATION);
         return 1;
     } catch (const std::exception& error) {
         PrintFormatted(stderr, L"%hs", error.what());

@@ -57,6 +57,11 @@ UninstallDialog* UninstallDialog::Instance()
     return s_instance;
 }
 
+HWND UninstallDialog::ErrorBoxOwner()
+{
+    return s_instance != nullptr && IsWindow(s_instance->m_dialog) ? s_instance->m_dialog : nullptr;
+}
+
 UninstallDialog::UninstallDialog(HWND dialog)
     : m_uninstallButton(dialog, IDC_UNINSTALL_BUTTON, true),
       m_cancelButton(dialog, IDC_CANCEL_BUTTON, true),
@@ -105,9 +110,11 @@ void UninstallDialog::UpdateUI(AsyncInstallerState state, bool force)
     }
 }
 
+// Esc arrives as IDCANCEL, and counts only where the Cancel button could be
+// pressed.
 void UninstallDialog::OnCommand(int controlId)
 {
-    if (controlId == IDC_CANCEL_BUTTON) {
+    if (controlId == IDC_CANCEL_BUTTON || (controlId == IDCANCEL && m_cancelButton.IsEnabled())) {
         Close();
     } else if (controlId == IDC_UNINSTALL_BUTTON) {
         StartOrFinish();
@@ -195,7 +202,7 @@ void UninstallDialog::ShowError()
     m_cancelButton.SetEnabled(false);
     m_deletePersonalCheckBox.SetVisible(false);
     SetCloseCommandEnabled(true);
-    MessageBoxW(nullptr, PatchApplier::Instance()->GetErrorText().c_str(), nullptr,
+    MessageBoxW(m_dialog, PatchApplier::Instance()->GetErrorText().c_str(), nullptr,
                 MB_ICONEXCLAMATION);
     Close();
 }

@@ -16,6 +16,9 @@ public:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     // Null until the dialog is created; never destroyed.
     static UninstallDialog* Instance();
+    // The dialog's window while it exists, else null: the owner of the boxes
+    // that report a failure, so that none can fall behind the dialog.
+    static HWND ErrorBoxOwner();
 
     // Shows the state when it differs from the last one shown, or when forced;
     // while installing, moves the bar on every call.

@@ -12,6 +12,7 @@ public:
 
     void SetEnabled(bool enabled);
     void SetVisible(bool visible);
+    bool IsEnabled() const { return IsWindowEnabled(m_handle) != FALSE; }
     HWND GetHandle() const { return m_handle; }
 
 protected:

@@ -208,7 +208,8 @@ protected:
 
 // A whole run: the answer to the question decides the saved games' fate, the
 // bar follows the script (0.49995 -> 5000, the end -> 10000), the close
-// command waits for the end, and the recorded problems are listed in order.
+// command and Esc wait for the end, and the recorded problems are listed in
+// order.
 TEST_F(UninstallDialogTest, RunFollowsTheScriptAndTheAnswer)
 {
     const struct {
@@ -240,6 +241,8 @@ TEST_F(UninstallDialogTest, RunFollowsTheScriptAndTheAnswer)
         EXPECT_FALSE(IsEnabled(dialog, kCancelButton));
         SendMessageW(dialog, WM_CLOSE, 0, 0);
         SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+        Sleep(200);
         EXPECT_TRUE(IsWindow(dialog));
 
         OstrelTest::WriteFileBytes(gate, "");
@@ -267,7 +270,8 @@ TEST_F(UninstallDialogTest, RunFollowsTheScriptAndTheAnswer)
 }
 
 // A preparation that fails (the game is running) goes from ready straight to
-// one error box with the error's display text; after it the process ends 0.
+// one error box with the error's display text, owned by the dialog; after it
+// the process ends 0.
 TEST_F(UninstallDialogTest, PreparationFailureShowsOneErrorBox)
 {
     DialogUninstaller uninstaller(OSTREL_TEST_PREPARE_FAILS_UNINSTALLER_EXE, L"");
@@ -279,6 +283,7 @@ TEST_F(UninstallDialogTest, PreparationFailureShowsOneErrorBox)
     HWND box = uninstaller.WaitForWindowWith(kMessageBoxText);
     ASSERT_NE(nullptr, box);
     EXPECT_EQ(1u, uninstaller.CountWindowsWith(kMessageBoxText));
+    EXPECT_EQ(dialog, GetWindow(box, GW_OWNER)) << "the box could fall behind the dialog";
     const std::wstring running = Text(1000001001);
     EXPECT_EQ(GenericException(running, running, L"", 10232).GetDisplayMessage(),
               ControlText(box, kMessageBoxText));
@@ -288,6 +293,70 @@ TEST_F(UninstallDialogTest, PreparationFailureShowsOneErrorBox)
 
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(0u, uninstaller.WaitForExitCode());
+}
+
+// Esc acts as Cancel where Cancel can be pressed: before the start it closes
+// the dialog, and nothing is removed.
+TEST_F(UninstallDialogTest, EscapeCancelsBeforeTheStart)
+{
+    SHCreateDirectoryExW(nullptr, SavedGamesFolder().c_str(), nullptr);
+    OstrelTest::WriteFileBytes(SavedGamesFolder() + L"\\slot1.sav", "saved");
+    DialogUninstaller uninstaller(OSTREL_TEST_DIALOG_UNINSTALLER_EXE, L"");
+    HWND dialog = uninstaller.WaitForWindowWith(kUninstallButton);
+    ASSERT_NE(nullptr, dialog);
+    PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(0u, uninstaller.WaitForExitCode());
+    EXPECT_TRUE(OstrelTest::PathExists(SavedGamesFolder() + L"\\slot1.sav"));
+    OstrelTest::RemoveTreeForTest(SavedGamesFolder());
+}
+
+bool InstallLockIsHeldElsewhere()
+{
+    const UniqueHandle mutex(OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, L"Global\\OstrelInstallEngineMutex"));
+    const DWORD result = mutex.IsValid() ? WaitForSingleObject(mutex.Get(), 0) : WAIT_FAILED;
+    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) {
+        ReleaseMutex(mutex.Get());
+    }
+    return result == WAIT_TIMEOUT;
+}
+
+// An engine that cannot start (a broken package; another install holding
+// the lock) shows its error in a box before any dialog, and the process ends
+// with 1.
+TEST_F(UninstallDialogTest, EngineThatCannotStartShowsItsError)
+{
+    const struct {
+        const char* uninstaller;
+        bool lockHeld;
+        std::wstring message;
+    } cases[] = {
+        {OSTREL_TEST_BROKEN_SCRIPT_UNINSTALLER_EXE, false, Text(1000010002) + L" (Error code 10188)"},
+        {OSTREL_TEST_DIALOG_UNINSTALLER_EXE, true, Text(1000010065) + L" (Error code 10367)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.uninstaller);
+        PROCESS_INFORMATION holding = {};
+        if (c.lockHeld) {
+            STARTUPINFOW startup = {sizeof(startup)};
+            std::wstring command = OstrelTest::Quoted(OstrelTest::ScenarioUninstallerExe()) + L" bootstrapped-quiet";
+            const OstrelTest::ScopedEnvironmentVariable scenario(L"OSTREL_TEST_SCENARIO", L"hold-lock");
+            ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                       &startup, &holding));
+            while (!InstallLockIsHeldElsewhere() && WaitForSingleObject(holding.hProcess, 50) == WAIT_TIMEOUT) {
+            }
+        }
+        const UniqueHandle holder(holding.hProcess), holderThread(holding.hThread);
+        DialogUninstaller uninstaller(c.uninstaller, L"");
+        HWND box = uninstaller.WaitForWindowWith(kMessageBoxText);
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ(c.message, ControlText(box, kMessageBoxText));
+        EXPECT_EQ(0u, uninstaller.CountWindowsWith(kUninstallButton));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(1u, uninstaller.WaitForExitCode());
+        if (holder.IsValid()) {
+            WaitForSingleObject(holder.Get(), INFINITE);
+        }
+    }
 }
 
 }  // namespace
