@@ -12,7 +12,7 @@
 #include "QuietMode.h"
 #include "RunCleanup.h"
 #include "StandardHandles.h"
-#include "base/SystemPaths.h"
+#include "base/Platform.h"
 #include "base/UniqueHandle.h"
 #include "base/Util.h"
 #include "transactions/RunTempFolder.h"

@@ -9,8 +9,7 @@
 #include "PatchApplier.h"
 #include "RunCleanup.h"
 #include "base/Exception.h"
-#include "base/SystemPaths.h"
-#include "base/Util.h"
+#include "base/Platform.h"
 
 using OstrelInstallEngine::UniqueFileHandle;
 using OstrelInstallEngine::UniqueHandle;

@@ -7,8 +7,7 @@
 
 #include "PatchApplier.h"
 #include "base/Exception.h"
-#include "base/SystemPaths.h"
-#include "base/Util.h"
+#include "base/Platform.h"
 #include "transactions/RunTempFolder.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 
+#include "base/Platform.h"
 #include "base/Util.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "base/SystemPaths.h"
+#include "base/Platform.h"
 #include "base/UniqueHandle.h"
 
 namespace OstrelInstallEngine {

@@ -26,8 +26,6 @@ namespace {
 
 const size_t kInitialFormatCapacity = 1000;
 const DWORD kCopyBlockSize = 0xA000;
-// The longest path the system's wide functions take.
-const DWORD kLongestPath = 32768;
 
 std::wstring Win32ErrorText(DWORD error, DWORD language, const wchar_t* fallback)
 {
@@ -166,24 +164,6 @@ std::wstring CanonicalizePath(const std::wstring& path)
         OSTREL_FAIL_LAST_ERROR(10080);
     }
     return canonical;
-}
-
-std::wstring GetExecutableFilePath()
-{
-    // The system cuts the path to the buffer without failing, so the buffer
-    // grows until the answer is shorter than it.
-    std::wstring path(MAX_PATH + 1, L'\0');
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(path.size());
-        const DWORD length = GetModuleFileNameW(nullptr, &path[0], size);
-        OSTREL_CHECK_LAST_ERROR(length != 0, 10392);
-        if (length < size) {
-            path.resize(length);
-            return path;
-        }
-        OSTREL_CHECK(size < kLongestPath, 10392);
-        path.resize(size * 2);
-    }
 }
 
 std::wstring MakeGuidString()

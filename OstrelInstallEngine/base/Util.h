@@ -38,10 +38,6 @@ std::wstring Trim(const std::wstring& text);
 // trailing backslash stays.
 std::wstring CanonicalizePath(const std::wstring& path);
 
-// The running executable's full path, however long; 10392 when the system
-// cannot give it.
-std::wstring GetExecutableFilePath();
-
 // A new GUID as 32 lower-case hexadecimal digits, no braces, no dashes.
 std::wstring MakeGuidString();
 // Exactly "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", digits in either case;

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/PathShape.h"
-#include "base/SystemPaths.h"
+#include "base/Platform.h"
 #include "base/UniqueHandle.h"
 
 namespace OstrelInstallEngine {

@@ -9,7 +9,7 @@
 #include "base/Check.h"
 #include "base/LocalMemory.h"
 #include "base/Localizer.h"
-#include "base/SystemPaths.h"
+#include "base/Platform.h"
 #include "base/TreeRemoval.h"
 #include "base/Util.h"
 #include "base/Win32Exception.h"

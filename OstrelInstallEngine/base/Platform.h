@@ -1,4 +1,6 @@
-// Where the system keeps things for this process and its user.
+// The engine's helpers over the platform that every layer may need: where
+// the system keeps things for this process and its user, how it names a file
+// it has opened, and text in UTF-8. Each exists once, here.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +14,10 @@ namespace OstrelInstallEngine {
 // MAX_PATH characters or more (the buffer is then left unfilled).
 bool TryGetTempPath(std::wstring* path, DWORD* error);
 
+// The running executable's full path, however long; 10392 when the system
+// cannot give it.
+std::wstring GetExecutableFilePath();
+
 // The name under which the system knows an open file or folder, in "\\?\"
 // form and with every link on the way resolved; empty when it cannot tell.
 std::wstring GetFinalPath(HANDLE handle);
@@ -24,5 +30,10 @@ bool IsEntryOf(HANDLE handle, const std::wstring& folderPath, const std::wstring
 
 // folder, a backslash unless it ends with one, and name.
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
+
+// UTF-8 and UTF-16 as the system converts them: an invalid sequence becomes
+// U+FFFD, and a lone surrogate the three bytes of U+FFFD.
+std::string ToUtf8(const std::wstring& text);
+std::wstring FromUtf8(const std::string& text);
 
 }  // namespace OstrelInstallEngine
