@@ -5,6 +5,7 @@
 #include "base/Exception.h"
 #include "base/Localizer.h"
 #include "base/ResourceExtractor.h"
+#include "operations/ScriptApi.h"
 
 using namespace OstrelInstallEngine;
 
@@ -23,7 +24,7 @@ PatchApplier* PatchApplier::Instance()
     return s_instance;
 }
 
-PatchApplier::PatchApplier()
+PatchApplier::PatchApplier() : m_installerPackage(&ScriptApi::Register)
 {
     m_zipPackage.Open(L"Uninstall.zip", ResourceExtractor::GetInstance()->GetResource(L"UNINSTALL.ZIP"));
     // Later tables override earlier ones, so the product's language wins over

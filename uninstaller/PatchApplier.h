@@ -11,7 +11,7 @@
 
 #include "script/AsyncInstaller.h"
 #include "script/InstallerPackage.h"
-#include "streams/Stream.h"
+#include "base/Stream.h"
 #include "streams/ZipFilePackage.h"
 
 class PatchApplier {

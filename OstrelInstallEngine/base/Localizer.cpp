@@ -5,9 +5,9 @@
 #include <new>
 
 #include "base/Check.h"
-#include "streams/MemoryStream.h"
+#include "base/MemoryStream.h"
 #include "base/ResourceExtractor.h"
-#include "streams/TextStream.h"
+#include "base/TextStream.h"
 #include "base/Util.h"
 
 namespace OstrelInstallEngine {

@@ -1,7 +1,7 @@
 #include "base/ResourceExtractor.h"
 
 #include "base/Check.h"
-#include "streams/MemoryStream.h"
+#include "base/MemoryStream.h"
 
 namespace OstrelInstallEngine {
 

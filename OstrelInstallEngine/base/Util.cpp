@@ -14,7 +14,7 @@
 #include "base/Check.h"
 #include "base/LocalMemory.h"
 #include "base/Localizer.h"
-#include "streams/Stream.h"
+#include "base/Stream.h"
 #include "base/Win32Exception.h"
 
 #define STRSAFE_NO_DEPRECATE

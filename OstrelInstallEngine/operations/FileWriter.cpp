@@ -8,7 +8,7 @@
 #include "base/Win32Exception.h"
 #include "operations/NestedProgressLevel.h"
 #include "script/InstallerPackage.h"
-#include "streams/Stream.h"
+#include "base/Stream.h"
 
 namespace OstrelInstallEngine {
 

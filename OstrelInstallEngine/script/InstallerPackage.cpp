@@ -16,8 +16,7 @@
 #include "script/ProgressReporter.h"
 #include "transactions/RemoveFileTask.h"
 #include "transactions/RollbackCommitTask.h"
-#include "operations/ScriptApi.h"
-#include "streams/Stream.h"
+#include "base/Stream.h"
 #include "base/Util.h"
 
 namespace OstrelInstallEngine {
@@ -121,7 +120,10 @@ void KeepFirstFailure(std::exception_ptr* failure, Action action)
 
 }  // namespace
 
-InstallerPackage::InstallerPackage() = default;
+InstallerPackage::InstallerPackage(ScriptApiRegistration registerScriptApi)
+    : m_registerScriptApi(registerScriptApi)
+{
+}
 
 InstallerPackage::~InstallerPackage()
 {
@@ -166,7 +168,7 @@ void InstallerPackage::OpenScriptState(FilePackage* package, const std::string& 
 
 void InstallerPackage::RegisterScriptApi()
 {
-    ScriptApi::Register(*m_luaBinding);
+    m_registerScriptApi(*m_luaBinding);
     m_luaBinding->CreateApiTable(kPropsTable);
 }
 

@@ -25,14 +25,19 @@ struct TaskFailureReport;
 
 class InstallerPackage {
 public:
+    // Fills the script API into a new script state. The host does not know
+    // the operations: its owner hands them in.
+    using ScriptApiRegistration = void (*)(LuaBinding& binding);
+
     // Creates the private temporary folder of the state manager.
-    InstallerPackage();
+    explicit InstallerPackage(ScriptApiRegistration registerScriptApi);
     // Closes the package if it is open.
     ~InstallerPackage();
     InstallerPackage(const InstallerPackage&) = delete;
     InstallerPackage& operator=(const InstallerPackage&) = delete;
 
-    // Creates the script state, registers the script API and props, takes the
+    // Creates the script state, registers the script API (through the
+    // registration handed in) and props, takes the
     // install lock without waiting (10367 when another process holds it) and
     // runs the script's top level. A script state that cannot be set up is an
     // unexpected Lua exception (10018). The package is not owned and must
@@ -122,6 +127,7 @@ private:
     void NotifyReporter();
     void HonourCancelRequest() const;
 
+    ScriptApiRegistration m_registerScriptApi;
     InstallLock m_installLock;
     bool m_open = false;
     FilePackage* m_package = nullptr;

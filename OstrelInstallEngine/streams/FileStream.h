@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "streams/Stream.h"
+#include "base/Stream.h"
 #include "base/UniqueHandle.h"
 
 namespace OstrelInstallEngine {

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "streams/Md5.h"
-#include "streams/Stream.h"
+#include "base/Stream.h"
 
 namespace OstrelInstallEngine {
 

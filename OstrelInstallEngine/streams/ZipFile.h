@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/Exception.h"
-#include "streams/Stream.h"
+#include "base/Stream.h"
 
 namespace OstrelInstallEngine {
 

@@ -17,7 +17,7 @@
 #include "base/ResourceExtractor.h"
 #include "base/Util.h"
 #include "streams/FileStream.h"
-#include "streams/MemoryStream.h"
+#include "base/MemoryStream.h"
 
 namespace {
 

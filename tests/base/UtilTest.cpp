@@ -10,7 +10,7 @@
 #include <string>
 
 #include "EngineFailure.h"
-#include "streams/MemoryStream.h"
+#include "base/MemoryStream.h"
 #include "TestSupport.h"
 #include "base/UniqueHandle.h"
 #include "base/Util.h"

@@ -8,6 +8,7 @@
 #include "base/Exceptions.h"
 #include "EngineFailure.h"
 #include "HostTestSupport.h"
+#include "operations/ScriptApi.h"
 #include "script/InstallLock.h"
 #include "TestSupport.h"
 #include "base/UniqueHandle.h"
@@ -43,9 +44,9 @@ protected:
 
 TEST_F(InstallLockTest, SecondPackageInTheSameProcessIsRefused)
 {
-    InstallerPackage first;
+    InstallerPackage first(&ScriptApi::Register);
     first.Open(&m_files, "uninstall.lua");
-    InstallerPackage second;
+    InstallerPackage second(&ScriptApi::Register);
     ExpectLockHeld(OpenFailure(second).get());
     EXPECT_FALSE(second.IsOpen());
     // The first is unaffected, and once it closes the second opens.
@@ -97,13 +98,13 @@ TEST_F(InstallLockTest, PackageInAnotherProcessHoldsTheLockUntilItDies)
     OtherProcessHoldingTheLock other;
     ASSERT_TRUE(other.WaitUntilHeld());
     {
-        InstallerPackage refused;
+        InstallerPackage refused(&ScriptApi::Register);
         ExpectLockHeld(OpenFailure(refused).get());
     }
     // Killed mid-run, the holder leaves the mutex abandoned: that counts as
     // acquired.
     other.Kill();
-    InstallerPackage next;
+    InstallerPackage next(&ScriptApi::Register);
     EXPECT_EQ(nullptr, OpenFailure(next));
     EXPECT_TRUE(next.IsOpen());
 }

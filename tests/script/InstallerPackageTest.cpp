@@ -10,6 +10,7 @@
 #include "base/Exceptions.h"
 #include "EngineFailure.h"
 #include "HostTestSupport.h"
+#include "operations/ScriptApi.h"
 #include "script/LuaBinding.h"
 #include "script/ScriptCall.h"
 
@@ -133,7 +134,7 @@ TEST(InstallerPackageTest, OpenAndCloseFailures)
     MemoryFilePackage files;
     files.Add("broken.lua", "function Prepare(");
     files.Add("uninstall.lua", "");
-    InstallerPackage package;
+    InstallerPackage package(&ScriptApi::Register);
     auto syntax = CatchEngineFailure([&] { package.Open(&files, "broken.lua"); });
     ASSERT_NE(nullptr, syntax);
     EXPECT_EQ(L"10188", syntax->GetErrorCode());

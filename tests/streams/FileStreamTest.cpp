@@ -13,7 +13,7 @@
 #include "base/UniqueHandle.h"
 #include "base/Util.h"
 #include "streams/FileStream.h"
-#include "streams/MemoryStream.h"
+#include "base/MemoryStream.h"
 
 namespace {
 

@@ -2,11 +2,12 @@
 
 #include <windows.h>
 
-#include "base/GenericException.h"
-#include "base/UniqueHandle.h"
-#include "streams/MemoryStream.h"
 #include "TestConfig.h"
 #include "TestSupport.h"
+#include "base/GenericException.h"
+#include "base/MemoryStream.h"
+#include "base/UniqueHandle.h"
+#include "operations/ScriptApi.h"
 
 namespace OstrelTest {
 
@@ -38,6 +39,7 @@ std::unique_ptr<OstrelInstallEngine::Stream> MemoryFilePackage::OpenFile(std::st
 
 ScriptPackage::ScriptPackage(const std::string& script,
                              const std::map<std::string, std::string>& payload)
+    : m_package(&OstrelInstallEngine::ScriptApi::Register)
 {
     for (const auto& file : payload) {
         m_files.Add(file.first, file.second);

@@ -12,7 +12,7 @@
 
 #include "base/Exceptions.h"
 #include "base/Localizer.h"
-#include "streams/MemoryStream.h"
+#include "base/MemoryStream.h"
 #include "EngineFailure.h"
 #include "RegistryTestSupport.h"
 #include "TestSupport.h"

@@ -14,7 +14,7 @@
 #include "base/Util.h"
 #include "script/ScriptCheck.h"
 #include "streams/FileStream.h"
-#include "streams/TextStream.h"
+#include "base/TextStream.h"
 
 namespace OstrelPackagerTool {
 

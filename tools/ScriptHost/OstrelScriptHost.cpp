@@ -23,6 +23,7 @@
 #include "DirectoryFilePackage.h"
 #include "base/Exception.h"
 #include "streams/FileStream.h"
+#include "operations/ScriptApi.h"
 #include "script/InstallerPackage.h"
 #include "base/Localizer.h"
 #include "base/Util.h"
@@ -228,7 +229,7 @@ int Run(const Options& options)
     for (const std::string& table : options.tables) {
         Localizer::GetInstance()->Load(source->OpenFile(table));
     }
-    InstallerPackage package;
+    InstallerPackage package(&ScriptApi::Register);
     try {
         package.Open(source.get(), options.script);
     } catch (const Exception& error) {

@@ -19,7 +19,7 @@
 #include "base/Exception.h"
 #include "streams/FileStream.h"
 #include "streams/MD5Stream.h"
-#include "streams/MemoryStream.h"
+#include "base/MemoryStream.h"
 #include "base/Util.h"
 #include "streams/XDeltaPatchingStream.h"
 #include "streams/ZipFile.h"

@@ -2,7 +2,7 @@
 #include <memory>
 
 #include "Fuzzer.h"
-#include "streams/MemoryStream.h"
+#include "base/MemoryStream.h"
 #include "streams/XDeltaPatchingStream.h"
 #include "streams/ZipFile.h"
 #include "streams/ZipFilePackage.h"

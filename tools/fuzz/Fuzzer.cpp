@@ -12,7 +12,7 @@
 
 #include "base/Exception.h"
 #include "base/ResourceExtractor.h"
-#include "streams/Stream.h"
+#include "base/Stream.h"
 
 namespace OstrelFuzz {
 

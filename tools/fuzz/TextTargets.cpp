@@ -5,8 +5,8 @@
 #include "Fuzzer.h"
 #include "base/Localizer.h"
 #include "base/LocalizerUtil.h"
-#include "streams/MemoryStream.h"
-#include "streams/TextStream.h"
+#include "base/MemoryStream.h"
+#include "base/TextStream.h"
 
 using namespace OstrelInstallEngine;
 

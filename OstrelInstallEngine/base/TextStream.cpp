@@ -1,4 +1,4 @@
-#include "streams/TextStream.h"
+#include "base/TextStream.h"
 
 #include "base/Check.h"
 

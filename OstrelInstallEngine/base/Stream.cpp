@@ -1,4 +1,4 @@
-#include "streams/Stream.h"
+#include "base/Stream.h"
 
 #include "base/Check.h"
 

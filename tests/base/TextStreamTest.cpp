@@ -10,7 +10,7 @@
 
 #include "EngineFailure.h"
 #include "StreamTestHelpers.h"
-#include "streams/TextStream.h"
+#include "base/TextStream.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // longer than the stream (a locked module resource, a buffer of the caller).
 #pragma once
 
-#include "streams/Stream.h"
+#include "base/Stream.h"
 
 namespace OstrelInstallEngine {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "streams/Stream.h"
+#include "base/Stream.h"
 
 namespace OstrelInstallEngine {
 

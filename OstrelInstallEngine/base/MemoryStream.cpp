@@ -1,4 +1,4 @@
-#include "streams/MemoryStream.h"
+#include "base/MemoryStream.h"
 
 #include <algorithm>
 #include <cstring>

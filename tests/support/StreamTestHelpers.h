@@ -11,7 +11,7 @@
 #include <string>
 
 #include "base/Exceptions.h"
-#include "streams/MemoryStream.h"
+#include "base/MemoryStream.h"
 
 namespace OstrelTest {
 
