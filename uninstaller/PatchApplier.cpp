@@ -95,15 +95,15 @@ void PatchApplier::SetProperty(const std::string& name, bool value)
 
 void PatchApplier::SetFilesHeldByLauncher(const std::vector<std::wstring>& paths)
 {
-    m_installerPackage.GetDeferredRemovals().SetHeldFiles(paths);
+    m_installerPackage.GetTransaction().GetDeferredRemovals().SetHeldFiles(paths);
 }
 
 void PatchApplier::PerformDeferredRemovals()
 {
-    m_installerPackage.GetDeferredRemovals().Perform();
+    m_installerPackage.GetTransaction().GetDeferredRemovals().Perform();
 }
 
 void PatchApplier::RemoveEngineTempFolder()
 {
-    m_installerPackage.GetSystemStateManager().RemoveTempFolder();
+    m_installerPackage.GetTransaction().GetSystemStateManager().RemoveTempFolder();
 }

@@ -44,22 +44,22 @@ std::unique_ptr<LuaFunctionTask> MakeLuaFunctionTask(ScriptCall& call, int code)
 
 void AddRollbackTask(ScriptCall& call)
 {
-    call.Package().AddRollbackTask(MakeLuaFunctionTask(call, 10229));
+    call.GetTransaction().AddRollbackTask(MakeLuaFunctionTask(call, 10229));
 }
 
 void AddCommitTask(ScriptCall& call)
 {
-    call.Package().AddCommitTask(MakeLuaFunctionTask(call, 10230));
+    call.GetTransaction().AddCommitTask(MakeLuaFunctionTask(call, 10230));
 }
 
 void StartSuppressWarnings(ScriptCall& call)
 {
-    call.Package().SetWarningsSuppressed(true);
+    call.GetTransaction().SetWarningsSuppressed(true);
 }
 
 void EndSuppressWarnings(ScriptCall& call)
 {
-    call.Package().SetWarningsSuppressed(false);
+    call.GetTransaction().SetWarningsSuppressed(false);
 }
 
 GenericException ScriptError(ScriptCall& call)
@@ -79,7 +79,7 @@ void FailWithError(ScriptCall& call)
 
 void RecordError(ScriptCall& call)
 {
-    call.Package().AddError(ScriptError(call).Clone());
+    call.GetTransaction().AddError(ScriptError(call).Clone());
 }
 
 void SleepSeconds(ScriptCall& call)

@@ -45,7 +45,7 @@ const int kZipExpandFailedSummaryId = 1000010060;
 
 SystemStateManager& StateManager(ScriptCall& call)
 {
-    return call.Package().GetSystemStateManager();
+    return call.GetTransaction().GetSystemStateManager();
 }
 
 bool Exists(ScriptCall& call, const std::wstring& path)
@@ -62,12 +62,12 @@ std::unique_ptr<Stream> OpenPackageFile(ScriptCall& call, const std::string& nam
 
 void QueueRollback(ScriptCall& call, std::unique_ptr<RollbackCommitTask> task)
 {
-    call.Package().AddRollbackTask(std::move(task));
+    call.GetTransaction().AddRollbackTask(std::move(task));
 }
 
 void QueueCommit(ScriptCall& call, std::unique_ptr<RollbackCommitTask> task)
 {
-    call.Package().AddCommitTask(std::move(task));
+    call.GetTransaction().AddCommitTask(std::move(task));
 }
 
 // The file is complete only once the system accepts the close; code names
@@ -98,7 +98,7 @@ void RemoveTolerantly(ScriptCall& call, const std::wstring& path, Removal remova
     try {
         removal(StateManager(call), path);
     } catch (const Exception& failure) {
-        call.Package().AddError(failure.Clone());
+        call.GetTransaction().AddError(failure.Clone());
     }
 }
 
@@ -114,8 +114,8 @@ void RemoveTolerantlyFirst(ScriptCall& call, const std::wstring& path, Removal r
     try {
         removal(StateManager(call), path);
     } catch (const Exception& failure) {
-        if (!defer(call.Package().GetDeferredRemovals(), path) && Exists(call, path)) {
-            call.Package().AddError(failure.Clone());
+        if (!defer(call.GetTransaction().GetDeferredRemovals(), path) && Exists(call, path)) {
+            call.GetTransaction().AddError(failure.Clone());
         }
     }
 }
@@ -169,7 +169,7 @@ void InstallCreateFile(ScriptCall& call)
     const Md5Digest expected = checkMd5 ? Md5FromHex(expectedText) : Md5Digest{};
 
     if (StateManager(call).IsFile(destination)) {
-        call.Package().BackupFileTransacted(destination);
+        call.GetTransaction().BackupFileTransacted(destination);
     }
     MD5Stream content;
     content.Open(OpenPackageFile(call, name));
@@ -219,7 +219,7 @@ void InstallPatchFile(ScriptCall& call)
     const std::wstring path = call.WideArgument(2);
 
     std::unique_ptr<Stream> delta = OpenPackageFile(call, deltaName);
-    const std::wstring backup = call.Package().BackupFileTransacted(path);
+    const std::wstring backup = call.GetTransaction().BackupFileTransacted(path);
     FileStream original;
     original.Open(backup);
     XDeltaPatchingStream patched;
@@ -242,7 +242,7 @@ void InstallRemoveFile(ScriptCall& call)
 {
     const std::wstring path = call.WideArgument(1);
     if (StateManager(call).IsFile(path)) {
-        call.Package().BackupFileTransacted(path);
+        call.GetTransaction().BackupFileTransacted(path);
     }
 }
 
@@ -346,7 +346,7 @@ void UninstallRemoveDirectoryTree(ScriptCall& call)
             }
         } catch (const Exception& failure) {
             if (n == pathStr.length()) {
-                call.Package().AddError(failure.Clone());
+                call.GetTransaction().AddError(failure.Clone());
             }
             return;
         }

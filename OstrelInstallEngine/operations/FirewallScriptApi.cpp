@@ -3,10 +3,10 @@
 #include <memory>
 
 #include "platform/WindowsFirewall.h"
-#include "script/InstallerPackage.h"
 #include "script/LuaBinding.h"
 #include "script/ScriptCall.h"
 #include "transactions/RemoveAppFromFirewallTask.h"
+#include "transactions/Transaction.h"
 
 namespace OstrelInstallEngine {
 
@@ -17,7 +17,7 @@ void AddAppToFirewallCall(ScriptCall& call)
     const std::wstring imagePath = call.WideArgument(1);
     const std::wstring name = call.WideArgument(2);
     AddAppToFirewall(imagePath.c_str(), name.c_str());
-    call.Package().AddRollbackTask(std::make_unique<RemoveAppFromFirewallTask>(imagePath));
+    call.GetTransaction().AddRollbackTask(std::make_unique<RemoveAppFromFirewallTask>(imagePath));
 }
 
 void RemoveAppFromFirewallCall(ScriptCall& call)

@@ -38,7 +38,7 @@ std::wstring TaskFolderPath(InstallerPackage& package, const std::string& guidTe
 // created level goes after the levels below it.
 void CreateFolderTreeTransacted(InstallerPackage& package, const std::wstring& folder)
 {
-    SystemStateManager& state = package.GetSystemStateManager();
+    SystemStateManager& state = package.GetTransaction().GetSystemStateManager();
     const wchar_t* afterRoot = PathSkipRootW(folder.c_str());
     size_t end = afterRoot == nullptr ? folder.find(L'\\')
                                       : static_cast<size_t>(afterRoot - folder.c_str()) - 1;
@@ -47,7 +47,7 @@ void CreateFolderTreeTransacted(InstallerPackage& package, const std::wstring& f
         const std::wstring level = folder.substr(0, end);
         if (!state.IsDirectory(level)) {
             state.CreateDirectory(level);
-            package.AddRollbackTask(std::make_unique<RemoveDirectoryTask>(level));
+            package.GetTransaction().AddRollbackTask(std::make_unique<RemoveDirectoryTask>(level));
         }
     }
 }
@@ -61,7 +61,7 @@ void AddTask(InstallerPackage& package, const wchar_t* folderFormat,
                    taskNumber);
     CreateFolderTreeTransacted(package, folder);
     link.linkPath = FormatWide(L"%s\\%s.lnk", folder.c_str(), taskName.c_str());
-    ShellLink::CreateShortcut(package, link);
+    ShellLink::CreateShortcut(package.GetTransaction(), link);
 }
 
 // A failure is recorded as a problem, and the uninstallation goes on.
@@ -71,7 +71,7 @@ void RemoveTolerantly(InstallerPackage& package, Removal removal)
     try {
         removal();
     } catch (const Exception& failure) {
-        package.AddError(failure.Clone());
+        package.GetTransaction().AddError(failure.Clone());
     }
 }
 
@@ -84,17 +84,17 @@ void AddGameExplorerInfo(ScriptCall& call)
     const GUID instanceId = GuidFromString(guidText);
     if (!AddGame(instanceId, gdfBinPath, installPath)) {
         const std::wstring keyPath = UpgradeKeyPath(guidText);
-        RegistryOperations registry(package);
+        RegistryOperations registry(package.GetTransaction());
         registry.CreateRegKeyTree(keyPath);
         registry.SetRegValue(keyPath, L"GDFBinaryPath", gdfBinPath);
         registry.SetRegValue(keyPath, L"GameInstallPath", installPath);
         call.ReturnBool(false);
         return;
     }
-    package.AddRollbackTask(std::make_unique<RemoveGameExplorerInfoTask>(instanceId));
+    package.GetTransaction().AddRollbackTask(std::make_unique<RemoveGameExplorerInfoTask>(instanceId));
     // Tasks of an earlier installation must not outlive this one.
     const std::wstring taskFolder = TaskFolderPath(package, guidText);
-    SystemStateManager& state = package.GetSystemStateManager();
+    SystemStateManager& state = package.GetTransaction().GetSystemStateManager();
     if (state.IsDirectory(taskFolder)) {
         RemoveTolerantly(package, [&] { state.NukeDirectory(taskFolder); });
     }
@@ -130,8 +130,8 @@ void RemoveGameExplorerInfo(ScriptCall& call)
     const std::string guidText = call.NarrowArgument(1);
     InstallerPackage& package = call.Package();
     RemoveGame(GuidFromString(guidText));
-    RegistryOperations(package).UninstallRemoveRegKey(UpgradeKeyPath(guidText));
-    SystemStateManager& state = package.GetSystemStateManager();
+    RegistryOperations(package.GetTransaction()).UninstallRemoveRegKey(UpgradeKeyPath(guidText));
+    SystemStateManager& state = package.GetTransaction().GetSystemStateManager();
     const std::wstring taskFolder = TaskFolderPath(package, guidText);
     RemoveTolerantly(package, [&] {
         if (state.IsDirectory(taskFolder) || state.IsFile(taskFolder)) {

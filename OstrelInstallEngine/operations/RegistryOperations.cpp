@@ -10,12 +10,12 @@
 #include "base/Localizer.h"
 #include "base/Util.h"
 #include "base/Win32Exception.h"
-#include "script/InstallerPackage.h"
 #include "transactions/ClearAndRemoveRegKeyTask.h"
 #include "transactions/CopyRegKeyTask.h"
 #include "transactions/RemoveRegValueTask.h"
 #include "transactions/SetRegValueTask.h"
 #include "transactions/SystemStateManager.h"
+#include "transactions/Transaction.h"
 
 namespace OstrelInstallEngine {
 
@@ -46,8 +46,8 @@ bool EndsAtKeyBoundary(const std::wstring& keyStr, const std::wstring& rootKeySt
 
 }  // namespace
 
-RegistryOperations::RegistryOperations(InstallerPackage& package)
-    : m_package(package), m_systemStateManager(package.GetSystemStateManager())
+RegistryOperations::RegistryOperations(Transaction& transaction)
+    : m_transaction(transaction), m_systemStateManager(transaction.GetSystemStateManager())
 {
 }
 
@@ -91,7 +91,7 @@ void RegistryOperations::CreateRegKey(const std::wstring& keyPath)
         return;
     }
     m_systemStateManager.CreateRegKey(keyPath);
-    m_package.AddRollbackTask(std::make_unique<ClearAndRemoveRegKeyTask>(keyPath));
+    m_transaction.AddRollbackTask(std::make_unique<ClearAndRemoveRegKeyTask>(keyPath));
 }
 
 void RegistryOperations::CreateRegKeyTree(const std::wstring& keyPath)
@@ -130,7 +130,7 @@ void RegistryOperations::WriteRegValue(const std::wstring& keyPath, const std::w
                            kValueWriteSummaryId, L"Error setting value \"%s\" in \"%s\"", keyPath,
                            valueName);
     }
-    m_package.AddRollbackTask(std::make_unique<RemoveRegValueTask>(keyPath, valueName));
+    m_transaction.AddRollbackTask(std::make_unique<RemoveRegValueTask>(keyPath, valueName));
 }
 
 void RegistryOperations::RemoveRegValue(const std::wstring& keyPath, const std::wstring& valueName)
@@ -159,7 +159,7 @@ void RegistryOperations::RemoveRegValue(const std::wstring& keyPath, const std::
                            kValueWriteSummaryId, L"Error deleting value \"%s\" from \"%s\"",
                            keyPath, valueName);
     }
-    m_package.AddRollbackTask(std::move(restore));
+    m_transaction.AddRollbackTask(std::move(restore));
     result = key.Close();
     OSTREL_CHECK_ERROR(result == S_OK, 10181, result);
 }
@@ -190,13 +190,13 @@ void RegistryOperations::RemoveRegKeyTransacted(const std::wstring& keyPath, Key
     CopyKeyToBackup(keyPath, backupPath, removal);
     // The copy back is queued before the removal: one that fails half-way
     // through the subkeys is restored at rollback too.
-    m_package.AddRollbackTask(std::make_unique<CopyRegKeyTask>(backupPath, keyPath));
+    m_transaction.AddRollbackTask(std::make_unique<CopyRegKeyTask>(backupPath, keyPath));
     if (removal == KeyRemoval::kWithoutSubkeys) {
         m_systemStateManager.RemoveRegKey(keyPath);
     } else {
         m_systemStateManager.NukeRegKey(keyPath);
     }
-    m_package.AddCommitTask(std::make_unique<ClearAndRemoveRegKeyTask>(backupPath));
+    m_transaction.AddCommitTask(std::make_unique<ClearAndRemoveRegKeyTask>(backupPath));
 }
 
 void RegistryOperations::CopyKeyToBackup(const std::wstring& keyPath,
@@ -205,7 +205,7 @@ void RegistryOperations::CopyKeyToBackup(const std::wstring& keyPath,
     const size_t lastBackslash = keyPath.rfind(L'\\');
     RegistryKey parent = m_systemStateManager.OpenRegKey(keyPath.substr(0, lastBackslash));
     RegistryKey backup = m_systemStateManager.CreateRegKey(backupPath);
-    m_package.AddRollbackTask(std::make_unique<ClearAndRemoveRegKeyTask>(backupPath));
+    m_transaction.AddRollbackTask(std::make_unique<ClearAndRemoveRegKeyTask>(backupPath));
     // The whole key is copied, subkeys included, whichever removal follows:
     // the rollback then has everything it may need to recreate, and a key
     // that cannot be removed costs only the copy.
@@ -229,7 +229,7 @@ void RegistryOperations::RecordingFailures(Removal removal)
     try {
         removal();
     } catch (const Exception& failure) {
-        m_package.AddError(failure.Clone());
+        m_transaction.AddError(failure.Clone());
     }
 }
 
@@ -260,7 +260,7 @@ void RegistryOperations::UninstallRemoveRegValue(const std::wstring& keyPath,
     RegistryKey key = m_systemStateManager.OpenRegKey(keyPath);
     LSTATUS status = RegDeleteValueW(key.Get(), valueName.c_str());
     if (status != ERROR_SUCCESS) {
-        m_package.AddError(ValueFailure(10224, L"RegDeleteValueW", static_cast<DWORD>(status),
+        m_transaction.AddError(ValueFailure(10224, L"RegDeleteValueW", static_cast<DWORD>(status),
                                         kValueWriteSummaryId,
                                         L"Error deleting value \"%s\" from \"%s\"", keyPath,
                                         valueName)
@@ -290,7 +290,7 @@ void RegistryOperations::UninstallRemoveRegKeyTree(const std::wstring& keyPath,
         } catch (const Exception& failure) {
             // A parent that still holds other keys simply ends the walk.
             if (n == keyPath.length()) {
-                m_package.AddError(failure.Clone());
+                m_transaction.AddError(failure.Clone());
             }
             break;
         }

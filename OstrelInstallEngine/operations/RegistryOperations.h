@@ -1,6 +1,6 @@
 // The registry operations behind the script API, for every family that needs
 // them: the transactional install functions back up what they destroy and
-// queue their undo and clean-up tasks on the package; the tolerant uninstall
+// queue their undo and clean-up tasks on the transaction; the tolerant uninstall
 // functions skip what is absent and record failures as problems; the queries
 // change nothing. A key that cannot be opened with full access counts as
 // absent everywhere.
@@ -13,12 +13,12 @@
 
 namespace OstrelInstallEngine {
 
-class InstallerPackage;
 class SystemStateManager;
+class Transaction;
 
 class RegistryOperations {
 public:
-    explicit RegistryOperations(InstallerPackage& package);
+    explicit RegistryOperations(Transaction& transaction);
 
     bool IsRegKey(const std::wstring& keyPath) const;
     bool IsRegValue(const std::wstring& keyPath, const std::wstring& valueName) const;
@@ -67,7 +67,7 @@ private:
     template <typename Removal>
     void RecordingFailures(Removal removal);
 
-    InstallerPackage& m_package;
+    Transaction& m_transaction;
     SystemStateManager& m_systemStateManager;
 };
 

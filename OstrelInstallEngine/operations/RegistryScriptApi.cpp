@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "operations/RegistryOperations.h"
-#include "script/InstallerPackage.h"
 #include "script/LuaBinding.h"
 #include "script/ScriptCall.h"
+#include "transactions/Transaction.h"
 
 namespace OstrelInstallEngine {
 
@@ -13,7 +13,7 @@ namespace {
 
 RegistryOperations Registry(ScriptCall& call)
 {
-    return RegistryOperations(call.Package());
+    return RegistryOperations(call.GetTransaction());
 }
 
 void InstallCreateRegKey(ScriptCall& call)

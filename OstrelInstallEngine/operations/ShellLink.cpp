@@ -15,9 +15,9 @@
 #include "base/Localizer.h"
 #include "base/Util.h"
 #include "base/Win32Exception.h"
-#include "script/InstallerPackage.h"
 #include "transactions/RemoveFileTask.h"
 #include "transactions/SystemStateManager.h"
+#include "transactions/Transaction.h"
 
 namespace OstrelInstallEngine {
 
@@ -38,19 +38,19 @@ const IID kPersistFileInterface = {
 
 const int kCreateFileSummaryId = 1000010014;
 
-void BackUpExistingLink(InstallerPackage& package, const std::wstring& linkPath)
+void BackUpExistingLink(Transaction& transaction, const std::wstring& linkPath)
 {
-    if (package.GetSystemStateManager().IsFile(linkPath)) {
-        package.BackupFileTransacted(linkPath);
+    if (transaction.GetSystemStateManager().IsFile(linkPath)) {
+        transaction.BackupFileTransacted(linkPath);
     }
 }
 
 // The new file is queued for removal before it is written, so that a save
 // that fails halfway leaves nothing behind after the rollback.
-void SaveLink(InstallerPackage& package, IPersistFile* file, const std::wstring& linkPath,
+void SaveLink(Transaction& transaction, IPersistFile* file, const std::wstring& linkPath,
               int code)
 {
-    package.AddRollbackTask(std::make_unique<RemoveFileTask>(linkPath));
+    transaction.AddRollbackTask(std::make_unique<RemoveFileTask>(linkPath));
     HRESULT result = file->Save(linkPath.c_str(), TRUE);
     if (FAILED(result)) {
         throw Win32Exception(Localizer::Text(kCreateFileSummaryId + 1, linkPath),
@@ -62,10 +62,10 @@ void SaveLink(InstallerPackage& package, IPersistFile* file, const std::wstring&
 
 }  // namespace
 
-void ShellLink::CreateShortcut(InstallerPackage& package, const Fields& fields)
+void ShellLink::CreateShortcut(Transaction& transaction, const Fields& fields)
 {
     ComInitializer com;
-    BackUpExistingLink(package, fields.linkPath);
+    BackUpExistingLink(transaction, fields.linkPath);
     ComPtr<IShellLinkW> link;
     HRESULT result = CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER,
                                       kShellLinkInterface, link.ReceiveVoid());
@@ -83,14 +83,14 @@ void ShellLink::CreateShortcut(InstallerPackage& package, const Fields& fields)
     OSTREL_CHECK_HRESULT(result, 10205);
     result = link->SetIconLocation(fields.iconPath.c_str(), fields.iconIndex);
     OSTREL_CHECK_HRESULT(result, 10227);
-    SaveLink(package, file.Get(), fields.linkPath, 10199);
+    SaveLink(transaction, file.Get(), fields.linkPath, 10199);
 }
 
-void ShellLink::CreateUrlShortcut(InstallerPackage& package, const std::wstring& linkPath,
+void ShellLink::CreateUrlShortcut(Transaction& transaction, const std::wstring& linkPath,
                                   const std::wstring& url)
 {
     ComInitializer com;
-    BackUpExistingLink(package, linkPath);
+    BackUpExistingLink(transaction, linkPath);
     ComPtr<IUniformResourceLocatorW> shortcut;
     HRESULT result = CoCreateInstance(kInternetShortcutClass, nullptr, CLSCTX_INPROC_SERVER,
                                       kUrlInterface, shortcut.ReceiveVoid());
@@ -100,7 +100,7 @@ void ShellLink::CreateUrlShortcut(InstallerPackage& package, const std::wstring&
     ComPtr<IPersistFile> file;
     result = shortcut->QueryInterface(kPersistFileInterface, file.ReceiveVoid());
     OSTREL_CHECK_HRESULT(result, 10209);
-    SaveLink(package, file.Get(), linkPath, 10207);
+    SaveLink(transaction, file.Get(), linkPath, 10207);
 }
 
 }  // namespace OstrelInstallEngine

@@ -9,7 +9,7 @@
 
 namespace OstrelInstallEngine {
 
-class InstallerPackage;
+class Transaction;
 
 class ShellLink {
 public:
@@ -26,10 +26,10 @@ public:
 
     // A shell link (.lnk). Failed interface calls are checks 10200-10205 and
     // 10227; a failed save is 10199.
-    static void CreateShortcut(InstallerPackage& package, const Fields& fields);
+    static void CreateShortcut(Transaction& transaction, const Fields& fields);
     // An Internet shortcut to the URL. Failed interface calls are checks
     // 10206, 10208 and 10209; a failed save is 10207.
-    static void CreateUrlShortcut(InstallerPackage& package, const std::wstring& linkPath,
+    static void CreateUrlShortcut(Transaction& transaction, const std::wstring& linkPath,
                                   const std::wstring& url);
 };
 

@@ -5,9 +5,9 @@
 
 #include "operations/RegistryOperations.h"
 #include "operations/ShellLink.h"
-#include "script/InstallerPackage.h"
 #include "script/LuaBinding.h"
 #include "script/ScriptCall.h"
+#include "transactions/Transaction.h"
 
 namespace OstrelInstallEngine {
 
@@ -36,13 +36,13 @@ void CreateShortcut(ScriptCall& call)
     fields.description = call.WideArgument(5);
     fields.iconPath = call.WideArgument(6);
     fields.iconIndex = call.IntArgument(7);
-    ShellLink::CreateShortcut(call.Package(), fields);
+    ShellLink::CreateShortcut(call.GetTransaction(), fields);
 }
 
 void CreateUrlShortcut(ScriptCall& call)
 {
     const std::wstring linkPath = call.WideArgument(1);
-    ShellLink::CreateUrlShortcut(call.Package(), linkPath, call.WideArgument(2));
+    ShellLink::CreateUrlShortcut(call.GetTransaction(), linkPath, call.WideArgument(2));
 }
 
 void AddUninstallInfo(ScriptCall& call)
@@ -55,7 +55,7 @@ void AddUninstallInfo(ScriptCall& call)
     const std::wstring version = call.WideArgument(6);
     const std::wstring* const values[] = {&displayName, &uninstallCommand, &installFolder,
                                           &publisher,   &version,          &uninstallCommand};
-    RegistryOperations registry(call.Package());
+    RegistryOperations registry(call.GetTransaction());
     registry.CreateRegKeyTree(key);
     for (size_t i = 0; i < std::size(kUninstallValueNames); ++i) {
         registry.SetRegValue(key, kUninstallValueNames[i], *values[i]);
@@ -64,13 +64,13 @@ void AddUninstallInfo(ScriptCall& call)
 
 void InstallRemoveUninstallInfo(ScriptCall& call)
 {
-    RegistryOperations(call.Package()).RemoveRegKey(UninstallKey(call.WideArgument(1)));
+    RegistryOperations(call.GetTransaction()).RemoveRegKey(UninstallKey(call.WideArgument(1)));
 }
 
 void UninstallRemoveUninstallInfo(ScriptCall& call)
 {
     const std::wstring key = UninstallKey(call.WideArgument(1));
-    RegistryOperations registry(call.Package());
+    RegistryOperations registry(call.GetTransaction());
     for (const wchar_t* valueName : kUninstallValueNames) {
         registry.UninstallRemoveRegValue(key, valueName);
     }

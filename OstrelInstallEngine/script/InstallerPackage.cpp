@@ -2,44 +2,28 @@
 
 #include <shlobj.h>
 
+#include <atomic>
 #include <cstdio>
 #include <exception>
 #include <new>
 
 #include "base/Check.h"
 #include "base/Exceptions.h"
-#include "streams/FilePackage.h"
 #include "base/Localizer.h"
-#include "script/LuaBinding.h"
 #include "base/LuaBindingError.h"
-#include "transactions/MoveFileTask.h"
-#include "script/ProgressReporter.h"
-#include "transactions/RemoveFileTask.h"
-#include "transactions/RollbackCommitTask.h"
 #include "base/Stream.h"
 #include "base/Util.h"
+#include "script/LuaBinding.h"
+#include "script/ProgressReporter.h"
+#include "streams/FilePackage.h"
 
 namespace OstrelInstallEngine {
-
-// How a task that failed is reported: a change that could not be undone, or
-// one whose clean-up could not be finished, stays on the machine.
-struct TaskFailureReport {
-    const char* printedAs;
-    const wchar_t* summaryPrefix;
-    const wchar_t* englishPrefix;
-    int code;
-};
 
 namespace {
 
 const char kPropsTable[] = "props";
 const int kRollbackStatusTextId = 1000010066;
 const int kScriptStateSetupCode = 10018;
-
-const TaskFailureReport kRollbackTaskFailure = {"Rollback task error", L"Unable to undo a change: ",
-                                                L"Rollback task failed: ", 10016};
-const TaskFailureReport kCommitTaskFailure = {"Commit task error", L"Unable to finish a change: ",
-                                              L"Commit task failed: ", 10393};
 
 struct FolderProp {
     const char* name;
@@ -85,7 +69,7 @@ void PrintFailure(const char* what, const std::wstring& report)
 // they start, or made while they run, is dropped.
 class CancelRequestsIgnored {
 public:
-    CancelRequestsIgnored(volatile bool& requested, bool& ignored)
+    CancelRequestsIgnored(std::atomic<bool>& requested, bool& ignored)
         : m_requested(requested), m_ignored(ignored), m_wasIgnored(ignored)
     {
         m_ignored = true;
@@ -100,23 +84,10 @@ public:
     CancelRequestsIgnored& operator=(const CancelRequestsIgnored&) = delete;
 
 private:
-    volatile bool& m_requested;
+    std::atomic<bool>& m_requested;
     bool& m_ignored;
     bool m_wasIgnored;
 };
-
-// Runs the action; the first failure of a series is kept for later.
-template <typename Action>
-void KeepFirstFailure(std::exception_ptr* failure, Action action)
-{
-    try {
-        action();
-    } catch (...) {
-        if (!*failure) {
-            *failure = std::current_exception();
-        }
-    }
-}
 
 }  // namespace
 
@@ -243,32 +214,6 @@ void InstallerPackage::SetProgressReporter(ProgressReporter* reporter)
     m_progressReporter = reporter;
 }
 
-std::vector<const Exception*> InstallerPackage::GetErrors() const
-{
-    std::vector<const Exception*> errors;
-    for (const auto& problem : m_problems) {
-        errors.push_back(problem.get());
-    }
-    return errors;
-}
-
-void InstallerPackage::AddRollbackTask(std::unique_ptr<RollbackCommitTask> task)
-{
-    m_rollbackTasks.push_back(std::move(task));
-}
-
-void InstallerPackage::AddCommitTask(std::unique_ptr<RollbackCommitTask> task)
-{
-    m_commitTasks.push_back(std::move(task));
-}
-
-void InstallerPackage::AddError(std::unique_ptr<Exception> error)
-{
-    if (!m_warningsSuppressed) {
-        m_problems.push_back(std::move(error));
-    }
-}
-
 std::wstring InstallerPackage::GetProp(const std::string& name)
 {
     try {
@@ -333,47 +278,24 @@ void InstallerPackage::ProgressEndStep()
     HonourCancelRequest();
 }
 
-std::wstring InstallerPackage::BackupFileTransacted(const std::wstring& fileName)
-{
-    const std::wstring backup = m_systemStateManager.BackupFile(fileName);
-    AddRollbackTask(std::make_unique<MoveFileTask>(backup, fileName));
-    AddCommitTask(std::make_unique<RemoveFileTask>(backup));
-    return backup;
-}
-
-// Once the first commit task has run, backups are going, and a rollback could
-// no longer bring back a complete old version: the commit only goes forward.
-// A task that fails is recorded as a problem and the others still run.
+// Commit and rollback tasks run to their end, and the reporter sees
+// progress 1.0 before them.
 void InstallerPackage::Commit()
 {
     const CancelRequestsIgnored ignored(m_cancelRequested, m_cancelIgnored);
     m_progressStack.Reset(ProgressEntry{1, 1, 1});
     NotifyReporter();
-    m_rollbackTasks.clear();
-    // A commit task may queue further commit tasks; they run in this commit,
-    // after the ones queued before them. The list grows under the walk, so
-    // the walk goes by index.
-    for (size_t i = 0; i < m_commitTasks.size(); ++i) {
-        PerformRecordingFailure(*m_commitTasks[i], kCommitTaskFailure);
-    }
-    DeleteAllTasks();
+    m_transaction.Commit();
 }
 
-// Undo work is never dropped: every task runs, last queued first, whatever
-// fails around it; the first failure outside a task is thrown afterwards.
+// Undo work is never dropped: every task runs, whatever fails around it; the
+// first failure outside a task is thrown afterwards.
 void InstallerPackage::Rollback()
 {
     const CancelRequestsIgnored ignored(m_cancelRequested, m_cancelIgnored);
     std::exception_ptr failure;
     KeepFirstFailure(&failure, [this] { ReportRollbackStart(); });
-    // Each task leaves the list before it runs, so a task that a rollback
-    // task queues runs next, and none runs twice.
-    while (!m_rollbackTasks.empty()) {
-        std::unique_ptr<RollbackCommitTask> task = std::move(m_rollbackTasks.back());
-        m_rollbackTasks.pop_back();
-        KeepFirstFailure(&failure, [&] { PerformRecordingFailure(*task, kRollbackTaskFailure); });
-    }
-    DeleteAllTasks();
+    KeepFirstFailure(&failure, [this] { m_transaction.Rollback(); });
     if (failure) {
         std::rethrow_exception(failure);
     }
@@ -384,34 +306,6 @@ void InstallerPackage::ReportRollbackStart()
     m_progressStack.Reset(ProgressEntry{1, 1, 1});
     m_progressStack.SetStatusText(Localizer::Text(kRollbackStatusTextId));
     NotifyReporter();
-}
-
-void InstallerPackage::PerformRecordingFailure(RollbackCommitTask& task,
-                                               const TaskFailureReport& report)
-{
-    try {
-        task.Perform();
-    } catch (const LuaBindingError& error) {
-        RecordTaskFailure(report, LuaException(error, report.code), Widen(error.what()));
-    } catch (const Exception& error) {
-        RecordTaskFailure(report, error, error.GetLocalizedSummary());
-    } catch (const std::exception& error) {
-        RecordTaskFailure(
-            report,
-            SanityCheckException(FormatWide(L"std::exception: %hs", error.what()), report.code),
-            Widen(error.what()));
-    }
-}
-
-// What a failed task left stays on the machine, so the user is told as for
-// any other problem of the run, even while warnings are suppressed.
-void InstallerPackage::RecordTaskFailure(const TaskFailureReport& report, const Exception& failure,
-                                         const std::wstring& what)
-{
-    PrintFailure(report.printedAs, failure.GetReport());
-    m_problems.push_back(std::make_unique<GenericException>(
-        failure.GetLocalizedMessage(), report.summaryPrefix + what,
-        report.englishPrefix + failure.GetEnglishMessage(), report.code, failure.Clone()));
 }
 
 void InstallerPackage::RollbackCompletely()
@@ -430,12 +324,6 @@ void InstallerPackage::RollbackCompletely()
     }
 }
 
-void InstallerPackage::DeleteAllTasks()
-{
-    m_commitTasks.clear();
-    m_rollbackTasks.clear();
-}
-
 void InstallerPackage::Close()
 {
     OSTREL_CHECK(m_open, 10385);
@@ -448,7 +336,7 @@ void InstallerPackage::ShutDown()
     if (m_luaBinding) {
         RollbackCompletely();
     }
-    m_problems.clear();
+    m_transaction.ClearErrors();
     m_open = false;
     if (m_installLock.IsHeld()) {
         try {

@@ -1,17 +1,18 @@
 // The host of one install or uninstall script: loads it from a FilePackage,
 // runs it in its own Lua state with the script API and the props table,
-// keeps the rollback and commit task lists and the recorded problems, owns
-// the progress stack and holds the machine-wide install lock while open.
+// owns the run's Transaction (its changes, undo and clean-up tasks and
+// problems) and the progress stack, and holds the machine-wide install lock
+// while open.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "script/InstallLock.h"
 #include "script/ProgressStack.h"
-#include "transactions/DeferredRemovals.h"
-#include "transactions/SystemStateManager.h"
+#include "transactions/Transaction.h"
 
 namespace OstrelInstallEngine {
 
@@ -19,9 +20,7 @@ class Exception;
 class FilePackage;
 class LuaBinding;
 class ProgressReporter;
-class RollbackCommitTask;
 class Stream;
-struct TaskFailureReport;
 
 class InstallerPackage {
 public:
@@ -65,18 +64,15 @@ public:
     // The recorded problems, still owned by the package; read before Close.
     // A rollback task that failed is among them (10016), and so is a commit
     // task that failed (10393).
-    std::vector<const Exception*> GetErrors() const;
+    std::vector<const Exception*> GetErrors() const { return m_transaction.GetErrors(); }
 
     // Rolls back what is left, drops the problems, releases the lock and the
     // script state. Failures inside are dropped.
     void Close();
 
-    // For the script API operations.
-    void AddRollbackTask(std::unique_ptr<RollbackCommitTask> task);
-    void AddCommitTask(std::unique_ptr<RollbackCommitTask> task);
-    // Records a problem unless warnings are suppressed.
-    void AddError(std::unique_ptr<Exception> error);
-    void SetWarningsSuppressed(bool suppressed) { m_warningsSuppressed = suppressed; }
+    // The run's changes, for the script API operations and for a host that
+    // carries out deferred removals.
+    Transaction& GetTransaction() { return m_transaction; }
 
     // props[name], which must be a wide string (10168 otherwise).
     std::wstring GetProp(const std::string& name);
@@ -89,18 +85,10 @@ public:
     void ProgressStartStep(uint32_t start, uint32_t end, uint32_t total, const std::wstring& text);
     void ProgressEndStep();
 
-    // Moves the file to a "BK_%08x" backup in its folder; queues moving it
-    // back on rollback and deleting the backup on commit. Returns the backup.
-    std::wstring BackupFileTransacted(const std::wstring& fileName);
-
     // The install lock, for sub-installs that hand it over to a child.
     void AcquireInstallLock(bool wait) { m_installLock.Acquire(wait); }
     void ReleaseInstallLock() { m_installLock.Release(); }
 
-    SystemStateManager& GetSystemStateManager() { return m_systemStateManager; }
-    // Tolerant removals that wait for another process's end; its host names
-    // the held files and carries them out.
-    DeferredRemovals& GetDeferredRemovals() { return m_deferredRemovals; }
     // The package the script came from (null before Open); the operations
     // open their payload files from it.
     FilePackage* GetFilePackage() const { return m_package; }
@@ -118,11 +106,7 @@ private:
     void Commit();
     void Rollback();
     void ReportRollbackStart();
-    void PerformRecordingFailure(RollbackCommitTask& task, const TaskFailureReport& report);
-    void RecordTaskFailure(const TaskFailureReport& report, const Exception& failure,
-                           const std::wstring& what);
     void RollbackCompletely();
-    void DeleteAllTasks();
     void ShutDown();
     void NotifyReporter();
     void HonourCancelRequest() const;
@@ -132,18 +116,14 @@ private:
     bool m_open = false;
     FilePackage* m_package = nullptr;
     std::unique_ptr<LuaBinding> m_luaBinding;
-    volatile bool m_cancelRequested = false;
+    // Written by another thread (Cancel), read by the script's.
+    std::atomic<bool> m_cancelRequested{false};
     // Set while commit or rollback tasks run: undo and clean-up work is not
     // cancellable.
     bool m_cancelIgnored = false;
     ProgressReporter* m_progressReporter = nullptr;
-    SystemStateManager m_systemStateManager;
-    DeferredRemovals m_deferredRemovals;
-    std::vector<std::unique_ptr<RollbackCommitTask>> m_rollbackTasks;
-    std::vector<std::unique_ptr<RollbackCommitTask>> m_commitTasks;
+    Transaction m_transaction;
     ProgressStack m_progressStack;
-    bool m_warningsSuppressed = false;
-    std::vector<std::unique_ptr<Exception>> m_problems;
 };
 
 }  // namespace OstrelInstallEngine

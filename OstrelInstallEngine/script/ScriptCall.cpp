@@ -6,6 +6,7 @@
 #include <lauxlib.h>
 #include <lua.h>
 
+#include "script/InstallerPackage.h"
 #include "script/LuaWideString.h"
 
 namespace OstrelInstallEngine {
@@ -34,6 +35,11 @@ uint64_t TruncateTo64Bits(double value)
 ScriptCall::ScriptCall(lua_State* state, InstallerPackage& package, const char* functionName)
     : m_state(state), m_package(package), m_functionName(functionName)
 {
+}
+
+Transaction& ScriptCall::GetTransaction() const
+{
+    return m_package.GetTransaction();
 }
 
 int ScriptCall::ArgumentCount() const

@@ -12,6 +12,7 @@ struct lua_State;
 namespace OstrelInstallEngine {
 
 class InstallerPackage;
+class Transaction;
 
 class ScriptCall {
 public:
@@ -20,6 +21,8 @@ public:
     ScriptCall& operator=(const ScriptCall&) = delete;
 
     InstallerPackage& Package() const { return m_package; }
+    // The run's changes: what most operations need of the package.
+    Transaction& GetTransaction() const;
     const char* FunctionName() const { return m_functionName; }
     int ArgumentCount() const;
 

@@ -50,7 +50,7 @@ public:
     // Empty of temp files: the marker of the live run stays until the end.
     bool TempFolderIsEmpty()
     {
-        auto tree = TakeFileTree(Package().GetSystemStateManager().GetTempFolderPath());
+        auto tree = TakeFileTree(Package().GetTransaction().GetSystemStateManager().GetTempFolderPath());
         tree.erase(OstrelInstallEngine::RunTempFolder::kRunMarkerName);
         return tree.empty();
     }
