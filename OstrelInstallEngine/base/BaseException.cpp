@@ -1,15 +1,12 @@
 #include "base/BaseException.h"
 
+#include "base/FailureSites.h"
 #include "base/Localizer.h"
 #include "base/Util.h"
 
 namespace OstrelInstallEngine {
 
 namespace {
-
-const unsigned kErrorCodeLineId = 1000010001;
-const unsigned kDisplayMessageId = 1000010051;
-const unsigned kDisplaySummaryId = 1000010052;
 
 std::unique_ptr<Exception> CloneOrNull(const Exception* exception)
 {
@@ -57,17 +54,17 @@ const char* BaseException::what() const noexcept
 
 std::wstring BaseException::DisplayMessageWithLine(const std::wstring& errorLine) const
 {
-    return Localizer::Text(kDisplayMessageId, m_localizedMessage, errorLine);
+    return Localizer::Text(kMsgMessageWithCode, m_localizedMessage, errorLine);
 }
 
 std::wstring BaseException::GetDisplayMessage() const
 {
-    return DisplayMessageWithLine(Localizer::Text(kErrorCodeLineId, m_errorCode));
+    return DisplayMessageWithLine(Localizer::Text(kMsgErrorCode, m_errorCode));
 }
 
 std::wstring BaseException::GetDisplaySummary() const
 {
-    return Localizer::Text(kDisplaySummaryId, m_localizedSummary, m_errorCode);
+    return Localizer::Text(kMsgSummaryWithCode, m_localizedSummary, m_errorCode);
 }
 
 std::wstring BaseException::GetErrorCodes() const

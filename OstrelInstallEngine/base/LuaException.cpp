@@ -1,12 +1,13 @@
 #include "base/LuaException.h"
 
+#include "base/FailureSites.h"
 #include "base/Localizer.h"
 #include "base/Util.h"
 
 namespace OstrelInstallEngine {
 
 LuaException::LuaException(const LuaBindingError& error, int code)
-    : BaseException(Localizer::Text(1000010002), Localizer::Text(1000010003),
+    : BaseException(Localizer::Text(kMsgInternalFailure), Localizer::Text(kMsgInternalFailureSummary),
                     FormatWide(L"%d", code),
                     FormatWide(L"Lua exception: %hs", error.GetErrorMessage()), nullptr)
 {

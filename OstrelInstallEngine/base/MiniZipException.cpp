@@ -1,15 +1,10 @@
 #include "base/MiniZipException.h"
 
+#include "base/FailureSites.h"
 #include "base/Localizer.h"
 #include "base/Util.h"
 
 namespace OstrelInstallEngine {
-
-namespace {
-
-const int kZipErrorLineId = 1000010061;
-
-}  // namespace
 
 MiniZipException::MiniZipException(std::wstring localizedMessage, std::wstring localizedSummary,
                                    const std::wstring& englishMessage, int code,
@@ -20,7 +15,7 @@ MiniZipException::MiniZipException(std::wstring localizedMessage, std::wstring l
                     FormatWide(L"%s (%s returned %d)", englishMessage.c_str(),
                                functionName.c_str(), result),
                     std::move(cause)),
-      m_errorLine(Localizer::Text(kZipErrorLineId, GetErrorCode(), functionName,
+      m_errorLine(Localizer::Text(kMsgZlibErrorCode, GetErrorCode(), functionName,
                                   FormatWide(L"%d", result)))
 {
 }

@@ -1,14 +1,12 @@
 #include "base/SanityCheckException.h"
 
+#include "base/FailureSites.h"
 #include "base/Localizer.h"
 #include "base/Util.h"
 
 namespace OstrelInstallEngine {
 
 namespace {
-
-const int kInternalCheckMessageId = 1000010002;
-const int kInternalCheckSummaryId = 1000010003;
 
 std::wstring ErrorCodeOf(const Exception* cause)
 {
@@ -30,15 +28,15 @@ SanityCheckException::SanityCheckException(std::wstring englishMessage, int code
 
 SanityCheckException::SanityCheckException(std::wstring englishMessage,
                                            std::wstring errorCodeText)
-    : BaseException(Localizer::Text(kInternalCheckMessageId),
-                    Localizer::Text(kInternalCheckSummaryId), std::move(errorCodeText),
+    : BaseException(Localizer::Text(kMsgInternalFailure),
+                    Localizer::Text(kMsgInternalFailureSummary), std::move(errorCodeText),
                     std::move(englishMessage), nullptr)
 {
 }
 
 SanityCheckException::SanityCheckException(std::unique_ptr<Exception> cause)
-    : BaseException(Localizer::Text(kInternalCheckMessageId),
-                    Localizer::Text(kInternalCheckSummaryId), ErrorCodeOf(cause.get()),
+    : BaseException(Localizer::Text(kMsgInternalFailure),
+                    Localizer::Text(kMsgInternalFailureSummary), ErrorCodeOf(cause.get()),
                     UnexpectedMessage(cause.get()), std::move(cause))
 {
 }

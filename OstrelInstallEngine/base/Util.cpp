@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "base/Check.h"
-#include "base/LocalMemory.h"
+#include "base/FailureSites.h"
 #include "base/Localizer.h"
+#include "base/LocalMemory.h"
 #include "base/Stream.h"
 #include "base/Win32Exception.h"
 
@@ -284,11 +285,7 @@ void WriteStreamToFilePlain(Stream& stream, HANDLE file, const std::wstring& fil
         uint32_t size = stream.Read(buffer.get(), kCopyBlockSize);
         DWORD writtenSize = 0;
         if (!WriteFile(file, buffer.get(), size, &writtenSize, nullptr)) {
-            DWORD error = GetLastError();
-            throw Win32Exception(Localizer::Text(1000010034, fileName),
-                                 Localizer::Text(1000010033, fileName),
-                                 FormatWide(L"Error writing file \"%s\"", fileName.c_str()), 10077,
-                                 L"WriteFile", error);
+            ThrowWin32Failure(FailureSite::kStreamWrite, GetLastError(), fileName);
         }
         OSTREL_CHECK(writtenSize == size, 10001);
     }

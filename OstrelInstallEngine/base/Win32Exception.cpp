@@ -1,13 +1,12 @@
 #include "base/Win32Exception.h"
 
+#include "base/FailureSites.h"
 #include "base/Localizer.h"
 #include "base/Util.h"
 
 namespace OstrelInstallEngine {
 
 namespace {
-
-const int kWin32ErrorLineId = 1000010030;
 
 std::wstring EnglishWithError(const std::wstring& englishMessage,
                               const std::wstring& functionName, DWORD error)
@@ -25,7 +24,7 @@ Win32Exception::Win32Exception(std::wstring localizedMessage, std::wstring local
     : BaseException(std::move(localizedMessage), std::move(localizedSummary),
                     FormatWide(L"%d:%08x", code, error),
                     EnglishWithError(englishMessage, functionName, error), std::move(cause)),
-      m_errorLine(Localizer::Text(kWin32ErrorLineId, GetErrorCode(), functionName,
+      m_errorLine(Localizer::Text(kMsgWin32ErrorCode, GetErrorCode(), functionName,
                                   FormatWide(L"%08x", error), GetWin32ErrorTextLocalized(error)))
 {
 }

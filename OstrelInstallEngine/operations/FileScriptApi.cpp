@@ -11,6 +11,7 @@
 
 #include "base/Check.h"
 #include "base/Exceptions.h"
+#include "base/FailureSites.h"
 #include "base/Localizer.h"
 #include "base/Util.h"
 #include "operations/FileWriter.h"
@@ -35,13 +36,6 @@ namespace OstrelInstallEngine {
 namespace {
 
 const uint32_t kHashBlockSize = 40960;
-const int kCreateFailedSummaryId = 1000010014;
-const int kCreateFailedMessageId = 1000010015;
-const int kMd5FailedSummaryId = 1000010062;
-const int kMd5FailedMessageId = 1000010063;
-const int kZipErrorMessageId = 1000010055;
-const int kZipFormatErrorId = 1000010058;
-const int kZipExpandFailedSummaryId = 1000010060;
 
 SystemStateManager& StateManager(ScriptCall& call)
 {
@@ -151,8 +145,8 @@ void CheckMd5(const std::wstring& destination, const std::string& expectedText,
     }
     const std::wstring actualText = Widen(HexDigest(actual, "%02X"));
     throw GenericException(
-        Localizer::Text(kMd5FailedMessageId, destination),
-        Localizer::Text(kMd5FailedSummaryId, destination),
+        Localizer::Text(kMsgMd5Failure, destination),
+        Localizer::Text(kMsgMd5FailureSummary, destination),
         FormatWide(L"MD5 check failed while writing  \"%s\"; expected %hs, got %s",
                    destination.c_str(), expectedText.c_str(), actualText.c_str()),
         10358);
@@ -204,11 +198,7 @@ UniqueFileHandle CreatePatchedFile(const std::wstring& path)
     UniqueFileHandle file(
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     if (!file.IsValid()) {
-        const DWORD error = GetLastError();
-        throw Win32Exception(Localizer::Text(kCreateFailedMessageId, path),
-                             Localizer::Text(kCreateFailedSummaryId, path),
-                             FormatWide(L"Error creating file \"%s\"", path.c_str()), 10034,
-                             L"CreateFileW", error);
+        ThrowWin32Failure(FailureSite::kFileCreate, GetLastError(), path);
     }
     return file;
 }
@@ -405,8 +395,8 @@ void CheckEntryName(const std::wstring& zipName, const std::wstring& entryName)
         return;
     }
     throw GenericException(
-        Localizer::Text(kZipErrorMessageId, Localizer::Text(kZipFormatErrorId), zipName),
-        Localizer::Text(kZipExpandFailedSummaryId, zipName),
+        Localizer::Text(kMsgArchiveFailure, Localizer::Text(kMsgArchiveFormatError), zipName),
+        Localizer::Text(kMsgArchiveFailureSummary, zipName),
         FormatWide(L"Entry \"%s\" of archive \"%s\" is not a plain file name",
                    entryName.c_str(), zipName.c_str()),
         10390);

@@ -3,30 +3,25 @@
 #include <memory>
 
 #include "base/Check.h"
+#include "base/FailureSites.h"
 #include "base/Localizer.h"
+#include "base/Stream.h"
 #include "base/Util.h"
 #include "base/Win32Exception.h"
 #include "operations/NestedProgressLevel.h"
 #include "script/InstallerPackage.h"
-#include "base/Stream.h"
 
 namespace OstrelInstallEngine {
 
 namespace {
 
 const uint32_t kWriteBlockSize = 40960;
-const int kWriteFailedSummaryId = 1000010033;
-const int kWriteFailedMessageId = 1000010034;
 
 void WriteBlock(HANDLE file, const char* data, uint32_t size, const std::wstring& fileName)
 {
     DWORD writtenSize = 0;
     if (!WriteFile(file, data, size, &writtenSize, nullptr)) {
-        const DWORD error = GetLastError();
-        throw Win32Exception(Localizer::Text(kWriteFailedMessageId, fileName),
-                             Localizer::Text(kWriteFailedSummaryId, fileName),
-                             FormatWide(L"Error writing file \"%s\"", fileName.c_str()), 10383,
-                             L"WriteFile", error);
+        ThrowWin32Failure(FailureSite::kPayloadWrite, GetLastError(), fileName);
     }
     OSTREL_CHECK(writtenSize == size, 10382);
 }

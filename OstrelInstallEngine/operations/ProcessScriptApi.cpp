@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "base/Check.h"
+#include "base/FailureSites.h"
 #include "base/Exception.h"
 #include "base/Localizer.h"
 #include "base/UniqueHandle.h"
@@ -20,31 +21,10 @@ namespace OstrelInstallEngine {
 
 namespace {
 
-const int kProgramSummaryId = 1000010037;
-const int kPackageSummaryId = 1000010047;
-const int kProductSummaryId = 1000010049;
 const DWORD kJobPollMilliseconds = 100;
 const DWORD kPauseAfterSubInstallMilliseconds = 4000;
 const DWORD kSubInstallReadBlock = 100;
 const DWORD kMsiPropertyBufferSize = 260;
-
-// The localized pair is summary id and the message id after it, both filled
-// with the one subject of the failure.
-[[noreturn]] void ThrowPlatformFailure(int summaryId, const std::wstring& subject,
-                                       const std::wstring& englishMessage, int code,
-                                       const wchar_t* functionName, DWORD error)
-{
-    throw Win32Exception(Localizer::Text(summaryId + 1, subject),
-                         Localizer::Text(summaryId, subject), englishMessage, code, functionName,
-                         error);
-}
-
-[[noreturn]] void ThrowProgramFailure(const std::wstring& program, const wchar_t* englishFormat,
-                                      int code, const wchar_t* functionName, DWORD error)
-{
-    ThrowPlatformFailure(kProgramSummaryId, program, FormatWide(englishFormat, program.c_str()),
-                         code, functionName, error);
-}
 
 std::wstring QuotedCommandLine(const std::wstring& program, const std::wstring& arguments)
 {
@@ -91,10 +71,10 @@ void InstallMsi(ScriptCall& call)
     MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
     const UINT result = MsiInstallProductW(packagePath.c_str(), commandLine.c_str());
     if (result != ERROR_SUCCESS && result != ERROR_SUCCESS_REBOOT_REQUIRED) {
-        ThrowPlatformFailure(kPackageSummaryId, packagePath,
-                             FormatWide(L"Error installing MSI \"%s\", params \"%s\"",
-                                        packagePath.c_str(), commandLine.c_str()),
-                             10212, L"MsiInstallProductW", result);
+        const Win32FailureSite& site = FailureSite::kPackageInstall;
+        throw Win32FailureWithEnglish(
+            site, result, FormatWide(site.englishFormat, packagePath.c_str(), commandLine.c_str()),
+            packagePath);
     }
     if (result == ERROR_SUCCESS_REBOOT_REQUIRED) {
         call.Package().SetBoolProp("RebootRequired", true);
@@ -112,10 +92,7 @@ void UninstallMsiByID(ScriptCall& call)
     const UINT result =
         MsiConfigureProductW(productCode.c_str(), INSTALLLEVEL_DEFAULT, INSTALLSTATE_ABSENT);
     if (!ignoreErrors && result != ERROR_SUCCESS) {
-        ThrowPlatformFailure(
-            kProductSummaryId, productCode,
-            FormatWide(L"Error installing product ID \"%s\"", productCode.c_str()), 10213,
-            L"MsiConfigureProductW", result);
+        ThrowWin32Failure(FailureSite::kProductRemove, result, productCode);
     }
 }
 
@@ -129,8 +106,7 @@ void WaitUntilJobIsEmpty(const UniqueHandle& job, const std::wstring& program)
                                        sizeof(list), nullptr)) {
             const DWORD error = GetLastError();
             if (error != ERROR_MORE_DATA) {
-                ThrowProgramFailure(program, L"Error querying job for \"%s\"", 10173,
-                                    L"QueryInformationJobObject", error);
+                ThrowWin32Failure(FailureSite::kProgramJobQuery, error, program);
             }
         }
         if (list.NumberOfAssignedProcesses == 0) {
@@ -168,20 +144,17 @@ uint32_t RunAndWaitForAll(const std::wstring& program, const std::wstring& argum
     if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
                         CREATE_SUSPENDED | CREATE_BREAKAWAY_FROM_JOB, nullptr, nullptr, &startup,
                         &started)) {
-        ThrowProgramFailure(program, L"Error executing \"%s\"", 10170, L"CreateProcessW",
-                            GetLastError());
+        ThrowWin32Failure(FailureSite::kProgramStart, GetLastError(), program);
     }
     UniqueHandle process(started.hProcess);
     UniqueHandle thread(started.hThread);
     SuspendedProcessGuard neverRan(process.Get());
     UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
     if (!job.IsValid()) {
-        ThrowProgramFailure(program, L"Error creating job for \"%s\"", 10171,
-                            L"CreateJobObjectW", GetLastError());
+        ThrowWin32Failure(FailureSite::kProgramJobCreate, GetLastError(), program);
     }
     if (!AssignProcessToJobObject(job.Get(), process.Get())) {
-        ThrowProgramFailure(program, L"Error assigning \"%s\" to job", 10172,
-                            L"AssignProcessToJobObject", GetLastError());
+        ThrowWin32Failure(FailureSite::kProgramJobAssign, GetLastError(), program);
     }
     neverRan.Dismiss();
     ResumeThread(thread.Get());
@@ -189,8 +162,7 @@ uint32_t RunAndWaitForAll(const std::wstring& program, const std::wstring& argum
     WaitUntilJobIsEmpty(job, program);
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(process.Get(), &exitCode)) {
-        ThrowProgramFailure(program, L"Error getting exit code from \"%s\"", 10174,
-                            L"GetExitCodeProcess", GetLastError());
+        ThrowWin32Failure(FailureSite::kProgramExitCode, GetLastError(), program);
     }
     return exitCode;
 }
@@ -208,14 +180,13 @@ struct Pipe {
 };
 
 // Both ends inheritable except the one this process keeps.
-Pipe CreateChildPipe(bool parentReads, const std::wstring& path, const wchar_t* englishFormat,
-                     int code)
+Pipe CreateChildPipe(bool parentReads, const std::wstring& path, const Win32FailureSite& site)
 {
     SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
-        ThrowProgramFailure(path, englishFormat, code, L"CreatePipe", GetLastError());
+        ThrowWin32Failure(site, GetLastError(), path);
     }
     Pipe pipe{UniqueHandle(readEnd), UniqueHandle(writeEnd)};
     SetHandleInformation(parentReads ? readEnd : writeEnd, HANDLE_FLAG_INHERIT, 0);
@@ -226,8 +197,8 @@ Pipe CreateChildPipe(bool parentReads, const std::wstring& path, const wchar_t* 
 // pipe's write end (already closed here) and its input at its end.
 UniqueHandle StartQuietChild(const std::wstring& path)
 {
-    Pipe output = CreateChildPipe(true, path, L"Error creating stdout pipe for \"%s\"", 10175);
-    Pipe input = CreateChildPipe(false, path, L"Error creating stdin pipe for \"%s\"", 10176);
+    Pipe output = CreateChildPipe(true, path, FailureSite::kSubInstallOutputPipe);
+    Pipe input = CreateChildPipe(false, path, FailureSite::kSubInstallInputPipe);
     std::wstring commandLine = QuotedCommandLine(path, L"quiet");
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
@@ -238,8 +209,7 @@ UniqueHandle StartQuietChild(const std::wstring& path)
     PROCESS_INFORMATION started = {};
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &started)) {
-        ThrowProgramFailure(path, L"Error executing \"%s\"", 10177, L"CreateProcessW",
-                            GetLastError());
+        ThrowWin32Failure(FailureSite::kSubInstallStart, GetLastError(), path);
     }
     // The chain is followed through the pipe, not through these handles.
     const UniqueHandle process(started.hProcess);
@@ -258,7 +228,7 @@ void ReadUntilChildChainEnds(UniqueHandle outputReadEnd, const std::wstring& pat
     const DWORD error = GetLastError();
     outputReadEnd.Close();
     if (error != ERROR_HANDLE_EOF && error != ERROR_BROKEN_PIPE) {
-        ThrowProgramFailure(path, L"Error running subinstall \"%s\"", 10214, L"ReadFile", error);
+        ThrowWin32Failure(FailureSite::kSubInstallRead, error, path);
     }
 }
 

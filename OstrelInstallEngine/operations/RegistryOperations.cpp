@@ -7,6 +7,7 @@
 
 #include "base/Check.h"
 #include "base/Exception.h"
+#include "base/FailureSites.h"
 #include "base/Localizer.h"
 #include "base/Util.h"
 #include "base/Win32Exception.h"
@@ -20,21 +21,6 @@
 namespace OstrelInstallEngine {
 
 namespace {
-
-const int kValueReadSummaryId = 1000010041;
-const int kValueWriteSummaryId = 1000010043;
-const int kKeyCopySummaryId = 1000010039;
-
-// Value failures name the value first, then the key, in every text.
-Win32Exception ValueFailure(int code, const wchar_t* functionName, DWORD status, int summaryId,
-                            const wchar_t* englishFormat, const std::wstring& keyPath,
-                            const std::wstring& valueName)
-{
-    return Win32Exception(Localizer::Text(summaryId + 1, valueName, keyPath),
-                          Localizer::Text(summaryId, valueName, keyPath),
-                          FormatWide(englishFormat, valueName.c_str(), keyPath.c_str()), code,
-                          functionName, status);
-}
 
 // A root that is a prefix of the text but ends inside a key name ("...\\Brondel"
 // of "...\\BrondelX") would let the walk remove keys outside the root.
@@ -126,9 +112,7 @@ void RegistryOperations::WriteRegValue(const std::wstring& keyPath, const std::w
     LSTATUS status = RegSetValueExW(key.Get(), valueName.c_str(), 0, type,
                                     static_cast<const BYTE*>(data), size);
     if (status != ERROR_SUCCESS) {
-        throw ValueFailure(10198, L"RegSetValueExW", static_cast<DWORD>(status),
-                           kValueWriteSummaryId, L"Error setting value \"%s\" in \"%s\"", keyPath,
-                           valueName);
+        ThrowWin32Failure(FailureSite::kValueWrite, static_cast<DWORD>(status), valueName, keyPath);
     }
     m_transaction.AddRollbackTask(std::make_unique<RemoveRegValueTask>(keyPath, valueName));
 }
@@ -141,9 +125,7 @@ void RegistryOperations::RemoveRegValue(const std::wstring& keyPath, const std::
     DWORD size = 0;
     LSTATUS result = RegQueryValueExW(key.Get(), valueName.c_str(), nullptr, &type, nullptr, &size);
     if (result != ERROR_SUCCESS) {
-        throw ValueFailure(10179, L"RegQueryValueExW", static_cast<DWORD>(result),
-                           kValueReadSummaryId, L"Error reading value \"%s\" from \"%s\"", keyPath,
-                           valueName);
+        ThrowWin32Failure(FailureSite::kValueRead, static_cast<DWORD>(result), valueName, keyPath);
     }
     // A value of no bytes still gets a buffer: its backup is as real as any.
     std::unique_ptr<BYTE[]> buf(new (std::nothrow) BYTE[size + 1]);
@@ -155,9 +137,7 @@ void RegistryOperations::RemoveRegValue(const std::wstring& keyPath, const std::
     auto restore = std::make_unique<SetRegValueTask>(keyPath, valueName, type, buf.get(), size);
     result = RegDeleteValueW(key.Get(), valueName.c_str());
     if (result != ERROR_SUCCESS) {
-        throw ValueFailure(10182, L"RegDeleteValueW", static_cast<DWORD>(result),
-                           kValueWriteSummaryId, L"Error deleting value \"%s\" from \"%s\"",
-                           keyPath, valueName);
+        ThrowWin32Failure(FailureSite::kValueDelete, static_cast<DWORD>(result), valueName, keyPath);
     }
     m_transaction.AddRollbackTask(std::move(restore));
     result = key.Close();
@@ -214,12 +194,9 @@ void RegistryOperations::CopyKeyToBackup(const std::wstring& keyPath,
     parent.Close();
     backup.Close();
     if (status != ERROR_SUCCESS) {
-        const int code = removal == KeyRemoval::kWithoutSubkeys ? 10226 : 10180;
-        throw Win32Exception(Localizer::Text(kKeyCopySummaryId + 1, keyPath, backupPath),
-                             Localizer::Text(kKeyCopySummaryId, keyPath, backupPath),
-                             FormatWide(L"Error copying reg key \"%s\" to \"%s\"", keyPath.c_str(),
-                                        backupPath.c_str()),
-                             code, L"SHCopyKeyW", static_cast<DWORD>(status));
+        ThrowWin32Failure(removal == KeyRemoval::kWithoutSubkeys ? FailureSite::kKeyBackup
+                                                                 : FailureSite::kKeyTreeBackup,
+                          static_cast<DWORD>(status), keyPath, backupPath);
     }
 }
 
@@ -260,11 +237,9 @@ void RegistryOperations::UninstallRemoveRegValue(const std::wstring& keyPath,
     RegistryKey key = m_systemStateManager.OpenRegKey(keyPath);
     LSTATUS status = RegDeleteValueW(key.Get(), valueName.c_str());
     if (status != ERROR_SUCCESS) {
-        m_transaction.AddError(ValueFailure(10224, L"RegDeleteValueW", static_cast<DWORD>(status),
-                                        kValueWriteSummaryId,
-                                        L"Error deleting value \"%s\" from \"%s\"", keyPath,
-                                        valueName)
-                               .Clone());
+        m_transaction.AddError(Win32Failure(FailureSite::kValueDeleteTolerated,
+                                            static_cast<DWORD>(status), valueName, keyPath)
+                                   .Clone());
     }
 }
 

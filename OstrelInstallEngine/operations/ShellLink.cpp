@@ -12,6 +12,7 @@
 #include "base/Check.h"
 #include "base/ComInitializer.h"
 #include "base/ComPtr.h"
+#include "base/FailureSites.h"
 #include "base/Localizer.h"
 #include "base/Util.h"
 #include "base/Win32Exception.h"
@@ -36,8 +37,6 @@ const IID kUrlInterface = {
 const IID kPersistFileInterface = {
     0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-const int kCreateFileSummaryId = 1000010014;
-
 void BackUpExistingLink(Transaction& transaction, const std::wstring& linkPath)
 {
     if (transaction.GetSystemStateManager().IsFile(linkPath)) {
@@ -48,15 +47,12 @@ void BackUpExistingLink(Transaction& transaction, const std::wstring& linkPath)
 // The new file is queued for removal before it is written, so that a save
 // that fails halfway leaves nothing behind after the rollback.
 void SaveLink(Transaction& transaction, IPersistFile* file, const std::wstring& linkPath,
-              int code)
+              const Win32FailureSite& site)
 {
     transaction.AddRollbackTask(std::make_unique<RemoveFileTask>(linkPath));
     HRESULT result = file->Save(linkPath.c_str(), TRUE);
     if (FAILED(result)) {
-        throw Win32Exception(Localizer::Text(kCreateFileSummaryId + 1, linkPath),
-                             Localizer::Text(kCreateFileSummaryId, linkPath),
-                             FormatWide(L"Error saving shortcut to \"%s\"", linkPath.c_str()),
-                             code, L"IPersistFile::Save", static_cast<DWORD>(result));
+        ThrowWin32Failure(site, static_cast<DWORD>(result), linkPath);
     }
 }
 
@@ -83,7 +79,7 @@ void ShellLink::CreateShortcut(Transaction& transaction, const Fields& fields)
     OSTREL_CHECK_HRESULT(result, 10205);
     result = link->SetIconLocation(fields.iconPath.c_str(), fields.iconIndex);
     OSTREL_CHECK_HRESULT(result, 10227);
-    SaveLink(transaction, file.Get(), fields.linkPath, 10199);
+    SaveLink(transaction, file.Get(), fields.linkPath, FailureSite::kShortcutSave);
 }
 
 void ShellLink::CreateUrlShortcut(Transaction& transaction, const std::wstring& linkPath,
@@ -100,7 +96,7 @@ void ShellLink::CreateUrlShortcut(Transaction& transaction, const std::wstring& 
     ComPtr<IPersistFile> file;
     result = shortcut->QueryInterface(kPersistFileInterface, file.ReceiveVoid());
     OSTREL_CHECK_HRESULT(result, 10209);
-    SaveLink(transaction, file.Get(), linkPath, 10207);
+    SaveLink(transaction, file.Get(), linkPath, FailureSite::kUrlShortcutSave);
 }
 
 }  // namespace OstrelInstallEngine

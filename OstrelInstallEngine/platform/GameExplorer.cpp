@@ -2,6 +2,7 @@
 
 #include "base/BStr.h"
 #include "base/Check.h"
+#include "base/FailureSites.h"
 #include "base/ComPtr.h"
 #include "base/GenericException.h"
 #include "base/Localizer.h"
@@ -28,14 +29,6 @@ ComPtr<IGameExplorer> CreateGameExplorer()
     return explorer;
 }
 
-[[noreturn]] void ThrowGameExplorerFailure(const wchar_t* functionName,
-                                           const wchar_t* englishMessage, int code,
-                                           HRESULT result)
-{
-    throw Win32Exception(Localizer::Text(1000010002), Localizer::Text(1000010003),
-                         englishMessage, code, functionName, static_cast<DWORD>(result));
-}
-
 }  // namespace
 
 bool AddGame(GUID instanceId, const std::wstring& gdfBinPath,
@@ -55,12 +48,12 @@ bool AddGame(GUID instanceId, const std::wstring& gdfBinPath,
     BOOL hasAccess = FALSE;
     HRESULT result = explorer->VerifyAccess(bstrGDFBinPath, &hasAccess);
     if (FAILED(result)) {
-        ThrowGameExplorerFailure(L"IGameExplorer::VerifyAccess", L"Parental control check failed",
-                                 10027, result);
+        ThrowWin32Failure(FailureSite::kGameAccessCheck, static_cast<DWORD>(result));
     }
     if (!hasAccess) {
         throw GenericException(
-            Localizer::Text(1000010012), Localizer::Text(1000010013),
+            Localizer::Text(kMsgParentalControlFailure),
+            Localizer::Text(kMsgParentalControlFailureSummary),
             FormatWide(L"Parental control access denied on \"%s\"", gdfBinPath.c_str()), 10026);
     }
     // The platform may write an id back; the game keeps the caller's.
@@ -68,8 +61,7 @@ bool AddGame(GUID instanceId, const std::wstring& gdfBinPath,
     result = explorer->AddGame(bstrGDFBinPath, bstrGameInstallPath, GIS_ALL_USERS,
                                &platformInstanceId);
     if (FAILED(result)) {
-        ThrowGameExplorerFailure(L"IGameExplorer::AddGame", L"GameExplorer add game failed",
-                                 10028, result);
+        ThrowWin32Failure(FailureSite::kGameAdd, static_cast<DWORD>(result));
     }
     return true;
 }
@@ -84,8 +76,7 @@ void RemoveGame(const GUID& instanceId)
     // A game removed before, or never registered, must not make an
     // uninstallation impossible to run again.
     if (FAILED(result) && result != kGameNotRegistered) {
-        ThrowGameExplorerFailure(L"IGameExplorer::RemoveGame", L"GameExplorer remove game failed",
-                                 10029, result);
+        ThrowWin32Failure(FailureSite::kGameRemove, static_cast<DWORD>(result));
     }
 }
 

@@ -5,6 +5,7 @@
 #include "base/BStr.h"
 #include "base/Check.h"
 #include "base/ComPtr.h"
+#include "base/FailureSites.h"
 #include "base/Localizer.h"
 #include "base/Win32Exception.h"
 
@@ -37,9 +38,7 @@ HRESULT InitializeFirewallProfile(INetFwProfile** fwProfile)
     HRESULT hr = CoCreateInstance(kClsidNetFwMgr, nullptr, CLSCTX_INPROC_SERVER,
                                   __uuidof(INetFwMgr), manager.ReceiveVoid());
     if (FAILED(hr)) {
-        throw Win32Exception(Localizer::Text(1000010036), Localizer::Text(1000010035),
-                             L"Unable to initialize INetFwMgr (firewall manager)", 10105,
-                             L"CoCreateInstance", static_cast<DWORD>(hr));
+        ThrowWin32Failure(FailureSite::kFirewallManager, static_cast<DWORD>(hr));
     }
     ComPtr<INetFwPolicy> policy;
     hr = manager->get_LocalPolicy(policy.Receive());

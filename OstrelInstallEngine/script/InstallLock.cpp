@@ -1,6 +1,7 @@
 #include "script/InstallLock.h"
 
 #include "base/Check.h"
+#include "base/FailureSites.h"
 #include "base/GenericException.h"
 #include "base/Localizer.h"
 
@@ -11,8 +12,6 @@ namespace {
 const wchar_t kMutexName[] = L"Global\\OstrelInstallEngineMutex";
 const SIZE_T kLockThreadStackSize = 1024;
 const DWORD kShutdownWaitMilliseconds = 1000;
-const int kLockHeldSummaryId = 1000010064;
-const int kLockHeldMessageId = 1000010065;
 
 }  // namespace
 
@@ -136,8 +135,8 @@ void InstallLock::Acquire(bool wait)
     const DWORD result = PerformLockOperation(wait ? lrtLock : lrtTryLock);
     OSTREL_CHECK_ERROR(result != WAIT_FAILED, 10366, m_lockError);
     if (result == WAIT_TIMEOUT) {
-        throw GenericException(Localizer::Text(kLockHeldMessageId),
-                               Localizer::Text(kLockHeldSummaryId),
+        throw GenericException(Localizer::Text(kMsgInstallLockHeld),
+                               Localizer::Text(kMsgInstallLockHeldSummary),
                                L"OstrelInstallEngine mutex locked", 10367);
     }
     OSTREL_CHECK((result == WAIT_OBJECT_0) || (result == WAIT_ABANDONED), 10368);

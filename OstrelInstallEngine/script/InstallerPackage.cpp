@@ -9,6 +9,7 @@
 
 #include "base/Check.h"
 #include "base/Exceptions.h"
+#include "base/FailureSites.h"
 #include "base/Localizer.h"
 #include "base/LuaBindingError.h"
 #include "base/Stream.h"
@@ -22,7 +23,6 @@ namespace OstrelInstallEngine {
 namespace {
 
 const char kPropsTable[] = "props";
-const int kRollbackStatusTextId = 1000010066;
 const int kScriptStateSetupCode = 10018;
 
 struct FolderProp {
@@ -304,7 +304,7 @@ void InstallerPackage::Rollback()
 void InstallerPackage::ReportRollbackStart()
 {
     m_progressStack.Reset(ProgressEntry{1, 1, 1});
-    m_progressStack.SetStatusText(Localizer::Text(kRollbackStatusTextId));
+    m_progressStack.SetStatusText(Localizer::Text(kMsgRollingBack));
     NotifyReporter();
 }
 

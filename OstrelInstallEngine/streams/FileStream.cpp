@@ -3,20 +3,12 @@
 #include <algorithm>
 
 #include "base/Check.h"
+#include "base/FailureSites.h"
 #include "base/Localizer.h"
 #include "base/Util.h"
 #include "base/Win32Exception.h"
 
 namespace OstrelInstallEngine {
-
-namespace {
-
-const int kOpenFailedSummaryId = 1000010010;
-const int kOpenFailedMessageId = 1000010011;
-const int kReadFailedSummaryId = 1000010009;
-const int kReadFailedMessageId = 1000010004;
-
-}  // namespace
 
 FileStream::~FileStream()
 {
@@ -34,11 +26,7 @@ void FileStream::Open(const std::wstring& path)
     UniqueFileHandle handle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, 0, nullptr));
     if (!handle.IsValid()) {
-        const DWORD error = GetLastError();
-        throw Win32Exception(Localizer::Text(kOpenFailedMessageId, path),
-                             Localizer::Text(kOpenFailedSummaryId, path),
-                             FormatWide(L"Error opening file \"%s\"", path.c_str()), 10008,
-                             L"CreateFile", error);
+        ThrowWin32Failure(FailureSite::kFileOpen, GetLastError(), path);
     }
     m_fileHandle = std::move(handle);
     m_fileName = path;
@@ -57,8 +45,7 @@ void FileStream::MeasureSize()
     SetLastError(NO_ERROR);
     const DWORD low = SetFilePointer(m_fileHandle.Get(), 0, &high, FILE_END);
     if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
-        ThrowFileError(L"SetFilePointer", L"Error setting file pointer in file \"%s\"", 10009,
-                       GetLastError());
+        ThrowWin32Failure(FailureSite::kFileMeasure, GetLastError(), m_fileName);
     }
     OSTREL_CHECK(high == 0, 10011);
     m_streamSize = low;
@@ -66,19 +53,11 @@ void FileStream::MeasureSize()
     SetPosition(0);
 }
 
-void FileStream::ThrowFileError(const wchar_t* functionName, const wchar_t* englishFormat,
-                                int code, DWORD error) const
-{
-    throw Win32Exception(Localizer::Text(kReadFailedMessageId, m_fileName),
-                         Localizer::Text(kReadFailedSummaryId, m_fileName),
-                         FormatWide(englishFormat, m_fileName.c_str()), code, functionName, error);
-}
-
 void FileStream::Close()
 {
     OSTREL_CHECK(m_fileHandle != INVALID_HANDLE_VALUE, 10325);
     if (!m_fileHandle.Close()) {
-        ThrowFileError(L"CloseHandle", L"Error closing file \"%s\"", 10007, GetLastError());
+        ThrowWin32Failure(FailureSite::kFileClose, GetLastError(), m_fileName);
     }
     m_fileName.clear();
 }
@@ -89,7 +68,7 @@ uint32_t FileStream::Read(void* buffer, uint32_t size)
     const uint32_t expectedSize = std::min(size, m_streamSize - std::min(m_position, m_streamSize));
     DWORD readSize = 0;
     if (!ReadFile(m_fileHandle.Get(), buffer, size, &readSize, nullptr)) {
-        ThrowFileError(L"ReadFile", L"Error reading file \"%s\"", 10006, GetLastError());
+        ThrowWin32Failure(FailureSite::kFileRead, GetLastError(), m_fileName);
     }
     OSTREL_CHECK(readSize == expectedSize, 10327);
     m_position += expectedSize;
@@ -123,8 +102,7 @@ void FileStream::SetPosition(uint32_t pos)
     const DWORD setPos = SetFilePointer(m_fileHandle.Get(), static_cast<LONG>(pos), &high,
                                         FILE_BEGIN);
     if (setPos == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
-        ThrowFileError(L"SetFilePointer", L"Error setting file pointer in file \"%s\"", 10221,
-                       GetLastError());
+        ThrowWin32Failure(FailureSite::kFileSeek, GetLastError(), m_fileName);
     }
     OSTREL_CHECK(setPos == pos, 10005);
     m_position = pos;

@@ -30,8 +30,6 @@ public:
 
 private:
     void MeasureSize();
-    [[noreturn]] void ThrowFileError(const wchar_t* functionName, const wchar_t* englishFormat,
-                                     int code, DWORD error) const;
 
     std::wstring m_fileName;
     UniqueFileHandle m_fileHandle;

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "base/Check.h"
+#include "base/FailureSites.h"
 #include "base/GenericException.h"
 #include "base/Localizer.h"
 #include "base/Util.h"
@@ -14,8 +15,6 @@ namespace OstrelInstallEngine {
 
 namespace {
 
-const int kPatchFailedSummaryId = 1000010045;
-const int kPatchFailedMessageId = 1000010046;
 const char kSourceName[] = "<reference>";
 
 }  // namespace
@@ -165,8 +164,8 @@ void XDeltaPatchingStream::ThrowDecoderError(int result) const
 void XDeltaPatchingStream::ThrowDecoderError(int result, const char* text) const
 {
     throw GenericException(
-        Localizer::Text(kPatchFailedMessageId, m_fileName),
-        Localizer::Text(kPatchFailedSummaryId, m_fileName),
+        Localizer::Text(MessageAfter(kMsgPatchFailureSummary), m_fileName),
+        Localizer::Text(kMsgPatchFailureSummary, m_fileName),
         FormatWide(L"XDelta returned unexpected code (%d: %hs) while patching \"%s\"", result,
                    text, m_fileName.c_str()),
         10104);

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "base/Check.h"
+#include "base/FailureSites.h"
 #include "base/Localizer.h"
 #include "base/MiniZipException.h"
 #include "base/SanityCheckException.h"
@@ -14,13 +15,6 @@
 namespace OstrelInstallEngine {
 
 namespace {
-
-const int kZipErrorMessageId = 1000010055;
-const int kZipErrorSummaryId = 1000010060;
-const int kUnspecifiedErrorId = 1000010056;
-const int kInternalErrorId = 1000010057;
-const int kFormatErrorId = 1000010058;
-const int kDataErrorId = 1000010059;
 
 // The closed handle; this version of minizip's header does not name it.
 const unzFile unzFile_NULL = nullptr;
@@ -37,14 +31,14 @@ ZipErrorKind KindOfResult(int result)
 {
     switch (result) {
     case UNZ_CRCERROR:
-        return {L"Zip CRC error", kDataErrorId};
+        return {L"Zip CRC error", kMsgArchiveDataError};
     case UNZ_INTERNALERROR:
     case UNZ_ERRNO:
-        return {L"Minizip or wrapper internal error", kInternalErrorId};
+        return {L"Minizip or wrapper internal error", kMsgArchiveInternalError};
     case UNZ_BADZIPFILE:
-        return {L"Zip format error", kFormatErrorId};
+        return {L"Zip format error", kMsgArchiveFormatError};
     default:
-        return {L"Minizip unexpected error", kUnspecifiedErrorId};
+        return {L"Minizip unexpected error", kMsgArchiveUnspecifiedError};
     }
 }
 
@@ -299,8 +293,8 @@ int ZipFile::CheckResult(int result, std::wstring apiName, int code)
     }
     const ZipErrorKind kind = KindOfResult(result);
     throw MiniZipException(
-        Localizer::Text(kZipErrorMessageId, Localizer::Text(kind.localizedId), m_zipName),
-        Localizer::Text(kZipErrorSummaryId, m_zipName),
+        Localizer::Text(kMsgArchiveFailure, Localizer::Text(kind.localizedId), m_zipName),
+        Localizer::Text(kMsgArchiveFailureSummary, m_zipName),
         FormatWide(L"%s in \"%s\" while calling \"%s\"", kind.englishText, m_zipName.c_str(),
                    apiName.c_str()),
         code, apiName, result);

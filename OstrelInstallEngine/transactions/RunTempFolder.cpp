@@ -7,8 +7,9 @@
 #include <memory>
 
 #include "base/Check.h"
-#include "base/LocalMemory.h"
+#include "base/FailureSites.h"
 #include "base/Localizer.h"
+#include "base/LocalMemory.h"
 #include "base/Platform.h"
 #include "base/TreeRemoval.h"
 #include "base/Util.h"
@@ -173,10 +174,7 @@ std::wstring RunTempFolder::CreateEngineFolder()
     }
     const std::wstring folder = tempPath + MakeGuidString();
     if (!CreatePrivateFolder(folder)) {
-        error = GetLastError();
-        throw Win32Exception(Localizer::Text(1000010021, folder), Localizer::Text(1000010020, folder),
-                             FormatWide(L"Error creating temp dir %s", folder.c_str()), 10045,
-                             L"CreateDirectoryW", error);
+        ThrowWin32Failure(FailureSite::kTempFolderCreate, GetLastError(), folder);
     }
     return folder;
 }

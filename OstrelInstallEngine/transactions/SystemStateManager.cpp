@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include "base/Check.h"
+#include "base/FailureSites.h"
 #include "base/Localizer.h"
 #include "base/PathShape.h"
 #include "base/TreeRemoval.h"
@@ -12,61 +13,6 @@
 namespace OstrelInstallEngine {
 
 namespace {
-
-// What a failed call reports: the summary id's successor is the message id,
-// and the English format takes the same paths as the localized texts.
-struct Win32FailureSite {
-    int code;
-    const wchar_t* functionName;
-    int summaryId;
-    const wchar_t* englishFormat;
-};
-
-const Win32FailureSite kCreateFileFailure = {10034, L"CreateFileW", 1000010014,
-                                             L"Error creating file \"%s\""};
-const Win32FailureSite kDeleteFileFailure = {10036, L"DeleteFileW", 1000010016,
-                                             L"Error deleting file \"%s\""};
-const Win32FailureSite kMoveFileFailure = {10037, L"MoveFileW", 1000010018,
-                                           L"Error moving file \"%s\" to \"%s\""};
-const Win32FailureSite kCopyFileFailure = {10268, L"CopyFileW", 1000010053,
-                                           L"Error copying file \"%s\" to \"%s\""};
-const Win32FailureSite kBackupFileFailure = {10050, L"MoveFileW", 1000010018,
-                                             L"Error backing up file \"%s\" to \"%s\""};
-const Win32FailureSite kCreateDirectoryFailure = {10038, L"CreateDirectoryW", 1000010020,
-                                                  L"Error creating dir \"%s\""};
-const Win32FailureSite kRemoveDirectoryFailure = {10039, L"RemoveDirectoryW", 1000010022,
-                                                  L"Error removing dir \"%s\""};
-// A failure of the walk names the call that failed; a refused path names the
-// walk's first call.
-const Win32FailureSite kNukeDirectoryFailure = {10040, L"FindFirstFileW", 1000010024,
-                                                L"Error nuking dir \"%s\""};
-const Win32FailureSite kOpenRegKeyFailure = {10042, L"RegOpenKeyExW", 1000010031,
-                                             L"Error opening reg key \"%s\""};
-const Win32FailureSite kCreateRegKeyFailure = {10041, L"RegCreateKeyExW", 1000010026,
-                                               L"Error creating reg key \"%s\""};
-const Win32FailureSite kOverwriteRegKeyFailure = {10054, L"RegCreateKeyExW", 1000010026,
-                                                  L"Trying to overwrite reg key \"%s\""};
-const Win32FailureSite kRemoveRegKeyFailure = {10225, L"RegDeleteKeyW", 1000010028,
-                                               L"Error removing reg key %s"};
-const Win32FailureSite kNukeRegKeyFailure = {10044, L"SHDeleteKeyW", 1000010028,
-                                             L"Error removing reg key %s"};
-
-template <typename... Paths>
-[[noreturn]] void ThrowWin32Failure(const Win32FailureSite& site, const wchar_t* functionName,
-                                    DWORD error, const Paths&... paths)
-{
-    throw Win32Exception(Localizer::Text(site.summaryId + 1, paths...),
-                         Localizer::Text(site.summaryId, paths...),
-                         FormatWide(site.englishFormat, paths.c_str()...), site.code,
-                         functionName, error);
-}
-
-template <typename... Paths>
-[[noreturn]] void ThrowWin32Failure(const Win32FailureSite& site, DWORD error,
-                                    const Paths&... paths)
-{
-    ThrowWin32Failure(site, site.functionName, error, paths...);
-}
 
 // A path that names more than it seems to is refused as if the removal had
 // failed, before anything is touched.
@@ -86,7 +32,7 @@ SystemStateManager::~SystemStateManager() = default;
 void SystemStateManager::CheckRemovableKeyPath(const std::wstring& keyPath, bool withSubkeys)
 {
     if (!IsExactKeyPath(keyPath)) {
-        ThrowWin32Failure(withSubkeys ? kNukeRegKeyFailure : kRemoveRegKeyFailure,
+        ThrowWin32Failure(withSubkeys ? FailureSite::kKeyTreeRemove : FailureSite::kKeyRemove,
                           ERROR_BAD_PATHNAME, keyPath);
     }
 }
@@ -143,7 +89,7 @@ UniqueFileHandle SystemStateManager::CreateFile(const std::wstring& path)
     UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       CREATE_NEW, 0, nullptr));
     if (!file.IsValid()) {
-        ThrowWin32Failure(kCreateFileFailure, GetLastError(), path);
+        ThrowWin32Failure(FailureSite::kFileCreate, GetLastError(), path);
     }
     return file;
 }
@@ -153,7 +99,7 @@ UniqueFileHandle SystemStateManager::CreateFile(const std::wstring& path)
 void SystemStateManager::DeleteFile(const std::wstring& path)
 {
     if (path.find(L'\0') != std::wstring::npos) {
-        ThrowWin32Failure(kDeleteFileFailure, ERROR_BAD_PATHNAME, path);
+        ThrowWin32Failure(FailureSite::kFileDelete, ERROR_BAD_PATHNAME, path);
     }
     if (DeleteFileW(path.c_str())) {
         return;
@@ -169,20 +115,20 @@ void SystemStateManager::DeleteFile(const std::wstring& path)
         error = GetLastError();
         SetFileAttributesW(path.c_str(), attributes);
     }
-    ThrowWin32Failure(kDeleteFileFailure, error, path);
+    ThrowWin32Failure(FailureSite::kFileDelete, error, path);
 }
 
 void SystemStateManager::MoveFile(const std::wstring& source, const std::wstring& destination)
 {
     if (!MoveFileW(source.c_str(), destination.c_str())) {
-        ThrowWin32Failure(kMoveFileFailure, GetLastError(), source, destination);
+        ThrowWin32Failure(FailureSite::kFileMove, GetLastError(), source, destination);
     }
 }
 
 void SystemStateManager::CopyFile(const std::wstring& source, const std::wstring& destination)
 {
     if (!CopyFileW(source.c_str(), destination.c_str(), TRUE)) {
-        ThrowWin32Failure(kCopyFileFailure, GetLastError(), source, destination);
+        ThrowWin32Failure(FailureSite::kFileCopy, GetLastError(), source, destination);
     }
 }
 
@@ -204,7 +150,7 @@ std::wstring SystemStateManager::BackupFile(const std::wstring& fileName)
         }
     }
     if (!MoveFileW(fileName.c_str(), backup.c_str())) {
-        ThrowWin32Failure(kBackupFileFailure, GetLastError(), fileName, backup);
+        ThrowWin32Failure(FailureSite::kFileBackup, GetLastError(), fileName, backup);
     }
     return backup;
 }
@@ -212,24 +158,24 @@ std::wstring SystemStateManager::BackupFile(const std::wstring& fileName)
 void SystemStateManager::CreateDirectory(const std::wstring& path)
 {
     if (!CreateDirectoryW(path.c_str(), nullptr)) {
-        ThrowWin32Failure(kCreateDirectoryFailure, GetLastError(), path);
+        ThrowWin32Failure(FailureSite::kFolderCreate, GetLastError(), path);
     }
 }
 
 void SystemStateManager::RemoveDirectory(const std::wstring& path)
 {
-    CheckRemovableFilePath(kRemoveDirectoryFailure, path);
+    CheckRemovableFilePath(FailureSite::kFolderRemove, path);
     if (!RemoveDirectoryW(path.c_str())) {
-        ThrowWin32Failure(kRemoveDirectoryFailure, GetLastError(), path);
+        ThrowWin32Failure(FailureSite::kFolderRemove, GetLastError(), path);
     }
 }
 
 void SystemStateManager::NukeDirectory(const std::wstring& path)
 {
-    CheckRemovableFilePath(kNukeDirectoryFailure, path);
+    CheckRemovableFilePath(FailureSite::kFolderTreeRemove, path);
     const RemovalFailure failure = RemoveTree(path, Leftovers::kKeep);
     if (failure.Happened()) {
-        ThrowWin32Failure(kNukeDirectoryFailure, failure.functionName, failure.error, path);
+        throw Win32FailureOf(FailureSite::kFolderTreeRemove, failure.functionName, failure.error, path);
     }
 }
 
@@ -240,7 +186,7 @@ RegistryKey SystemStateManager::OpenRegKey(const std::wstring& keyPath) const
     LSTATUS status =
         RegOpenKeyExW(parsed.root, parsed.subkey.c_str(), 0, KEY_ALL_ACCESS, key.Receive());
     if (status != ERROR_SUCCESS) {
-        ThrowWin32Failure(kOpenRegKeyFailure, static_cast<DWORD>(status), keyPath);
+        ThrowWin32Failure(FailureSite::kKeyOpen, static_cast<DWORD>(status), keyPath);
     }
     return key;
 }
@@ -254,11 +200,11 @@ RegistryKey SystemStateManager::CreateRegKey(const std::wstring& keyPath)
                                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
                                      key.Receive(), &disposition);
     if (status != ERROR_SUCCESS) {
-        ThrowWin32Failure(kCreateRegKeyFailure, static_cast<DWORD>(status), keyPath);
+        ThrowWin32Failure(FailureSite::kKeyCreate, static_cast<DWORD>(status), keyPath);
     }
     if (disposition == REG_OPENED_EXISTING_KEY) {
         key.Close();
-        ThrowWin32Failure(kOverwriteRegKeyFailure, ERROR_ALREADY_EXISTS, keyPath);
+        ThrowWin32Failure(FailureSite::kKeyOverwrite, ERROR_ALREADY_EXISTS, keyPath);
     }
     return key;
 }
@@ -269,7 +215,7 @@ void SystemStateManager::RemoveRegKey(const std::wstring& keyPath)
     RegKeyPath parsed = ParseRegKeyPath(keyPath);
     LSTATUS status = RegDeleteKeyW(parsed.root, parsed.subkey.c_str());
     if (status != ERROR_SUCCESS) {
-        ThrowWin32Failure(kRemoveRegKeyFailure, static_cast<DWORD>(status), keyPath);
+        ThrowWin32Failure(FailureSite::kKeyRemove, static_cast<DWORD>(status), keyPath);
     }
 }
 
@@ -282,7 +228,7 @@ void SystemStateManager::NukeRegKey(const std::wstring& keyPath)
     LSTATUS status = SHDeleteKeyW(parent.Get(), keyPath.substr(lastBackslash + 1).c_str());
     parent.Close();
     if (status != ERROR_SUCCESS) {
-        ThrowWin32Failure(kNukeRegKeyFailure, static_cast<DWORD>(status), keyPath);
+        ThrowWin32Failure(FailureSite::kKeyTreeRemove, static_cast<DWORD>(status), keyPath);
     }
 }
 
