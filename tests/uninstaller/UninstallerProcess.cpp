@@ -8,11 +8,11 @@
 #include <memory>
 #include <set>
 
-#include "ProcessFamily.h"
 #include "TestConfig.h"
 #include "TestSupport.h"
 #include "base/RegistryKey.h"
 #include "base/UniqueHandle.h"
+#include "common/ProcessFamily.h"
 
 using OstrelInstallEngine::RegistryKey;
 using OstrelInstallEngine::UniqueFindHandle;

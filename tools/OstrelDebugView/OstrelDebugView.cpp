@@ -10,10 +10,10 @@
 #include <map>
 #include <string>
 
-#include "DebugChannelListener.h"
-#include "PipedCommand.h"
-#include "ProcessFamily.h"
 #include "base/Util.h"
+#include "common/DebugChannelListener.h"
+#include "common/PipedCommand.h"
+#include "common/ProcessFamily.h"
 
 using OstrelInstallEngine::PrintFormatted;
 

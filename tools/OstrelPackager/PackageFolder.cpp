@@ -10,6 +10,7 @@
 #include "base/Exception.h"
 #include "base/Localizer.h"
 #include "base/LuaBindingError.h"
+#include "base/Platform.h"
 #include "base/UniqueHandle.h"
 #include "base/Util.h"
 #include "script/ScriptCheck.h"
@@ -26,15 +27,6 @@ const char kScriptEntry[] = "Uninstall.lua";
 const uint32_t kReaderBufferSize = 40960;
 // The engine looks entries up by ASCII names shorter than this.
 const size_t kMaxEntryNameLength = 255;
-
-std::wstring FromUtf8(const std::string& text)
-{
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0);
-    std::wstring wide(size, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
-    return wide;
-}
 
 bool IsAscii(const std::wstring& name)
 {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "PackagerError.h"
+#include "base/Platform.h"
 #include "base/UniqueHandle.h"
 #include "base/Util.h"
 
@@ -60,13 +61,8 @@ size_t Depth(const std::wstring& path)
 
 std::string LuaWideLiteral(const std::wstring& text)
 {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string utf8(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], size,
-                        nullptr, nullptr);
     std::string literal = "L\"";
-    for (unsigned char c : utf8) {
+    for (unsigned char c : ToUtf8(text)) {
         if (c == '\\' || c == '"') {
             literal += '\\';
             literal += static_cast<char>(c);

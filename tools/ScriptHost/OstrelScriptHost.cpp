@@ -26,6 +26,7 @@
 #include "operations/ScriptApi.h"
 #include "script/InstallerPackage.h"
 #include "base/Localizer.h"
+#include "base/Platform.h"
 #include "base/Util.h"
 #include "base/ResourceExtractor.h"
 #include "base/UniqueHandle.h"
@@ -53,16 +54,6 @@ struct Options {
     std::wstring signalEvent;
     bool progress = false;
 };
-
-std::string ToUtf8(const std::wstring& text)
-{
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string utf8(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], size,
-                        nullptr, nullptr);
-    return utf8;
-}
 
 std::string Narrow(const std::wstring& text)
 {

@@ -23,12 +23,12 @@
 #include <map>
 #include <string>
 
-#include "../../tools/OstrelDebugView/DebugChannelListener.h"
-#include "../../tools/OstrelDebugView/PipedCommand.h"
-#include "../../tools/OstrelDebugView/ProcessFamily.h"
 #include "base/LocalMemory.h"
 #include "base/UniqueHandle.h"
 #include "base/Util.h"
+#include "common/DebugChannelListener.h"
+#include "common/PipedCommand.h"
+#include "common/ProcessFamily.h"
 
 using namespace OstrelInstallEngine;
 

@@ -1,4 +1,4 @@
-#include "ProcessFamily.h"
+#include "common/ProcessFamily.h"
 
 #include <tlhelp32.h>
 

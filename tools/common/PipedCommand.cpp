@@ -1,4 +1,4 @@
-#include "PipedCommand.h"
+#include "common/PipedCommand.h"
 
 using OstrelInstallEngine::UniqueHandle;
 

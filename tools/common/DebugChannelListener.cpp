@@ -1,4 +1,4 @@
-#include "DebugChannelListener.h"
+#include "common/DebugChannelListener.h"
 
 namespace {
 
