@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -81,38 +82,15 @@ TEST(QuietModeTest, LinesAndExitCodes)
     }
 }
 
-bool InstallLockIsHeldElsewhere()
-{
-    const UniqueHandle mutex(OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, L"Global\\OstrelInstallEngineMutex"));
-    const DWORD result = mutex.IsValid() ? WaitForSingleObject(mutex.Get(), 0) : WAIT_FAILED;
-    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) {
-        ReleaseMutex(mutex.Get());
-    }
-    return result == WAIT_TIMEOUT;
-}
-
 // While one quiet uninstall holds the install lock, a second one ends at once
 // with the exception line of 10367 and exit code 2; the first one ends as
 // if it had been alone.
 TEST(QuietModeTest, SecondUninstallFindsTheLockHeld)
 {
-    STARTUPINFOW startup = {sizeof(startup)};
-    std::wstring command = Quoted(ScenarioUninstallerExe()) + L" bootstrapped-quiet";
-    PROCESS_INFORMATION started = {};
-    {
-        ScopedEnvironmentVariable scenario(L"OSTREL_TEST_SCENARIO", L"hold-lock");
-        ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                   &startup, &started));
-    }
-    const UniqueHandle holder(started.hProcess), thread(started.hThread);
-    while (!InstallLockIsHeldElsewhere() && WaitForSingleObject(holder.Get(), 50) == WAIT_TIMEOUT) {
-    }
-
+    InstallLockHolder holder;
     const ProcessRunResult viewed = RunQuietCopy("success", true);
     const ProcessRunResult direct = RunQuietCopy("success", false);
-    WaitForSingleObject(holder.Get(), INFINITE);
-    DWORD holderExitCode = STILL_ACTIVE;
-    GetExitCodeProcess(holder.Get(), &holderExitCode);
+    const DWORD holderExitCode = holder.Release();
 
     EXPECT_EQ((std::vector<std::string>{
                   "ERROR\tAnother install or uninstall is in progress. Please cancel that "
@@ -195,26 +173,13 @@ TEST(QuietModeTest, DeploymentToolWaitsForTheOutcome)
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.scenario) + (c.lockHeld ? ", lock held" : ""));
         DeployedProduct product;
-        PROCESS_INFORMATION holding = {};
-        if (c.lockHeld) {
-            STARTUPINFOW startup = {sizeof(startup)};
-            std::wstring command = Quoted(ScenarioUninstallerExe()) + L" bootstrapped-quiet";
-            const ScopedEnvironmentVariable scenario(L"OSTREL_TEST_SCENARIO", L"hold-lock");
-            ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                       &startup, &holding));
-            while (!InstallLockIsHeldElsewhere() && WaitForSingleObject(holding.hProcess, 50) == WAIT_TIMEOUT) {
-            }
-        }
+        std::unique_ptr<InstallLockHolder> holder(c.lockHeld ? new InstallLockHolder : nullptr);
         EXPECT_EQ(c.exitCode, product.RunAsDeploymentTool(c.scenario));
         EXPECT_EQ(!c.removed, product.EntryExists());
         if (c.removed) {
             EXPECT_TRUE(GoneWithin(product.Folder(), 10000));
         } else {
             EXPECT_TRUE(PathExists(product.Uninstaller()) && PathExists(product.Folder() + L"\\BugSplat.dll"));
-        }
-        if (c.lockHeld) {
-            const UniqueHandle process(holding.hProcess), thread(holding.hThread);
-            WaitForSingleObject(process.Get(), INFINITE);
         }
     }
 }

@@ -310,16 +310,6 @@ TEST_F(UninstallDialogTest, EscapeCancelsBeforeTheStart)
     OstrelTest::RemoveTreeForTest(SavedGamesFolder());
 }
 
-bool InstallLockIsHeldElsewhere()
-{
-    const UniqueHandle mutex(OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, L"Global\\OstrelInstallEngineMutex"));
-    const DWORD result = mutex.IsValid() ? WaitForSingleObject(mutex.Get(), 0) : WAIT_FAILED;
-    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) {
-        ReleaseMutex(mutex.Get());
-    }
-    return result == WAIT_TIMEOUT;
-}
-
 // An engine that cannot start (a broken package; another install holding
 // the lock) shows its error in a box before any dialog, and the process ends
 // with 1.
@@ -335,17 +325,8 @@ TEST_F(UninstallDialogTest, EngineThatCannotStartShowsItsError)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.uninstaller);
-        PROCESS_INFORMATION holding = {};
-        if (c.lockHeld) {
-            STARTUPINFOW startup = {sizeof(startup)};
-            std::wstring command = OstrelTest::Quoted(OstrelTest::ScenarioUninstallerExe()) + L" bootstrapped-quiet";
-            const OstrelTest::ScopedEnvironmentVariable scenario(L"OSTREL_TEST_SCENARIO", L"hold-lock");
-            ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                       &startup, &holding));
-            while (!InstallLockIsHeldElsewhere() && WaitForSingleObject(holding.hProcess, 50) == WAIT_TIMEOUT) {
-            }
-        }
-        const UniqueHandle holder(holding.hProcess), holderThread(holding.hThread);
+        std::unique_ptr<OstrelTest::InstallLockHolder> holder(c.lockHeld ? new OstrelTest::InstallLockHolder
+                                                                          : nullptr);
         DialogUninstaller uninstaller(c.uninstaller, L"");
         HWND box = uninstaller.WaitForWindowWith(kMessageBoxText);
         ASSERT_NE(nullptr, box);
@@ -353,9 +334,6 @@ TEST_F(UninstallDialogTest, EngineThatCannotStartShowsItsError)
         EXPECT_EQ(0u, uninstaller.CountWindowsWith(kUninstallButton));
         PostMessageW(box, WM_COMMAND, IDOK, 0);
         EXPECT_EQ(1u, uninstaller.WaitForExitCode());
-        if (holder.IsValid()) {
-            WaitForSingleObject(holder.Get(), INFINITE);
-        }
     }
 }
 

@@ -89,7 +89,50 @@ std::vector<std::wstring> Entries(const std::wstring& folder, bool folders)
     return names;
 }
 
+bool InstallLockIsHeldElsewhere()
+{
+    const UniqueHandle mutex(OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, L"Global\\OstrelInstallEngineMutex"));
+    const DWORD result = mutex.IsValid() ? WaitForSingleObject(mutex.Get(), 0) : WAIT_FAILED;
+    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) {
+        ReleaseMutex(mutex.Get());
+    }
+    return result == WAIT_TIMEOUT;
+}
+
 }  // namespace
+
+InstallLockHolder::InstallLockHolder()
+{
+    STARTUPINFOW startup = {sizeof(startup)};
+    std::wstring command = Quoted(ScenarioUninstallerExe()) + L" bootstrapped-quiet";
+    const ScopedEnvironmentVariable scenario(L"OSTREL_TEST_SCENARIO", L"hold-lock");
+    const ScopedEnvironmentVariable gate(L"OSTREL_TEST_LOCK_GATE", m_gateFolder.File(L"open"));
+    PROCESS_INFORMATION started = {};
+    if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &started)) {
+        const UniqueHandle thread(started.hThread);
+        m_process.Set(started.hProcess);
+        while (!InstallLockIsHeldElsewhere() && WaitForSingleObject(m_process.Get(), 50) == WAIT_TIMEOUT) {
+        }
+    }
+}
+
+InstallLockHolder::~InstallLockHolder()
+{
+    Release();
+}
+
+DWORD InstallLockHolder::Release()
+{
+    DWORD exitCode = STILL_ACTIVE;
+    if (m_process.IsValid()) {
+        WriteFileBytes(m_gateFolder.File(L"open"), "");
+        WaitForSingleObject(m_process.Get(), INFINITE);
+        GetExitCodeProcess(m_process.Get(), &exitCode);
+        m_process.Close();
+    }
+    return exitCode;
+}
 
 ProcessRunResult RunProcessChain(const std::wstring& commandLine, const ProcessRunOptions& options)
 {

@@ -13,6 +13,7 @@
 
 #include "TestConfig.h"
 #include "TestSupport.h"
+#include "base/UniqueHandle.h"
 
 namespace OstrelTest {
 
@@ -43,6 +44,23 @@ struct ProcessRunResult {
 ProcessRunResult RunProcessChain(const std::wstring& commandLine, const ProcessRunOptions& options);
 // The visible top-level windows of these processes.
 std::vector<HWND> VisibleWindowsOf(const std::set<DWORD>& processIds);
+
+// A quiet copy of the scenario uninstaller that holds the machine-wide install
+// lock from its construction until Release, whatever the load of the machine.
+class InstallLockHolder {
+public:
+    InstallLockHolder();
+    ~InstallLockHolder();
+    InstallLockHolder(const InstallLockHolder&) = delete;
+    InstallLockHolder& operator=(const InstallLockHolder&) = delete;
+
+    // Lets the holder finish; its exit code.
+    DWORD Release();
+
+private:
+    TempFolder m_gateFolder;
+    OstrelInstallEngine::UniqueHandle m_process;
+};
 
 // The shipped package's uninstaller, the test script's one, and the viewer.
 inline std::wstring UninstallerExe() { return HostPath(OSTREL_TEST_UNINSTALLER_EXE); }

@@ -8,14 +8,15 @@
 
 #include "PackagerError.h"
 #include "base/Exception.h"
+#include "base/FailureSites.h"
 #include "base/Localizer.h"
 #include "base/LuaBindingError.h"
 #include "base/Platform.h"
+#include "base/TextStream.h"
 #include "base/UniqueHandle.h"
 #include "base/Util.h"
 #include "script/ScriptCheck.h"
 #include "streams/FileStream.h"
-#include "base/TextStream.h"
 
 namespace OstrelPackagerTool {
 
@@ -81,7 +82,8 @@ int SplitLuaMessage(const std::string& message, std::string* text)
 }  // namespace
 
 const PackageFolder::TextRange kTables[] = {
-    {"OstrelInstallEngine.ucs", 1000010001, 1000010066},
+    {"OstrelInstallEngine.ucs", OstrelInstallEngine::kMsgErrorCode,
+     OstrelInstallEngine::kMsgRollingBack},
     {"OstrelUninstaller.ucs", 1000002000, 1000002013},
     {"Uninstaller.ucs", 0, -1},
 };

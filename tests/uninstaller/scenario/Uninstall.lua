@@ -31,7 +31,12 @@ end
 function Execute()
     util.Sleep(0.5)
     if Scenario == "hold-lock" then
-        util.Sleep(6)
+        -- Holds the install lock until the test opens the gate (a minute at most).
+        local gate = L(os.getenv("OSTREL_TEST_LOCK_GATE") or "")
+        for _ = 1, 600 do
+            if util.IsFile(gate) then break end
+            util.Sleep(0.1)
+        end
     elseif Scenario == "fail-execute" then
         Report(2500, L"Working")
         util.FailWithError(L"Execution failed", L"Failed", L"Execution failed", 10233)
