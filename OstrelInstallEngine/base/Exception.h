@@ -37,4 +37,18 @@ public:
 // outside the Exception family so that only code that expects it catches it.
 class CancelInstallException {};
 
+// Runs the action; the first failure of a series is kept for later, so that
+// the actions after it still run.
+template <typename Action>
+void KeepFirstFailure(std::exception_ptr* failure, Action action)
+{
+    try {
+        action();
+    } catch (...) {
+        if (!*failure) {
+            *failure = std::current_exception();
+        }
+    }
+}
+
 }  // namespace OstrelInstallEngine

@@ -6,7 +6,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <exception>
 #include <string>
 
 namespace OstrelInstallEngine {
@@ -69,19 +68,5 @@ RegKeyPath ParseRegKeyPath(const std::wstring& keyPath);
 // Copies the rest of a stream into an open file in 40960-byte blocks. The
 // handle stays open and owned by the caller; fileName is for messages.
 void WriteStreamToFilePlain(Stream& stream, HANDLE file, const std::wstring& fileName);
-
-// Runs the action; the first failure of a series is kept for later, so that
-// the actions after it still run.
-template <typename Action>
-void KeepFirstFailure(std::exception_ptr* failure, Action action)
-{
-    try {
-        action();
-    } catch (...) {
-        if (!*failure) {
-            *failure = std::current_exception();
-        }
-    }
-}
 
 }  // namespace OstrelInstallEngine

@@ -6,7 +6,6 @@
 #include "base/FailureSites.h"
 #include "base/Localizer.h"
 #include "base/Stream.h"
-#include "base/Util.h"
 #include "base/Win32Exception.h"
 #include "operations/NestedProgressLevel.h"
 #include "script/InstallerPackage.h"

@@ -14,7 +14,6 @@
 #include "base/ComPtr.h"
 #include "base/FailureSites.h"
 #include "base/Localizer.h"
-#include "base/Util.h"
 #include "base/Win32Exception.h"
 #include "transactions/RemoveFileTask.h"
 #include "transactions/SystemStateManager.h"

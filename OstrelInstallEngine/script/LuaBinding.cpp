@@ -9,7 +9,6 @@
 #include "base/Exception.h"
 #include "base/LuaBindingError.h"
 #include "base/Platform.h"
-#include "base/Util.h"
 #include "script/LuaWideString.h"
 #include "script/ScriptCall.h"
 

@@ -5,7 +5,6 @@
 #include "base/Check.h"
 #include "base/FailureSites.h"
 #include "base/Localizer.h"
-#include "base/Util.h"
 #include "base/Win32Exception.h"
 
 namespace OstrelInstallEngine {
