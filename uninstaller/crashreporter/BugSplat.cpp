@@ -3,7 +3,7 @@
 
 #include <windows.h>
 #include <dbghelp.h>
-#include <objbase.h>
+#include <ntsecapi.h>
 #include <strsafe.h>
 
 #include <cstdio>
@@ -29,23 +29,35 @@ HMODULE LoadSystemDbgHelp()
     return LoadLibraryExW(L"dbghelp.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
+// 32 hexadecimal digits of the system's random generator. The generator lives
+// in advapi32, which the program loads anyway; a GUID from ole32 would bring
+// the window system into every process at its start.
+bool RandomHexDigits(std::wstring* digits)
+{
+    unsigned char bytes[16];
+    if (!RtlGenRandom(bytes, sizeof(bytes))) {
+        return false;
+    }
+    for (unsigned char byte : bytes) {
+        *digits += L"0123456789abcdef"[byte >> 4];
+        *digits += L"0123456789abcdef"[byte & 0xF];
+    }
+    return true;
+}
+
 // A fresh name that nobody can guess in advance, so that no file or link can
 // wait under it in the shared temp folder.
 std::wstring DumpPath()
 {
     wchar_t tempFolder[MAX_PATH];
     const DWORD length = GetTempPathW(MAX_PATH, tempFolder);
-    GUID guid;
-    if (length == 0 || length >= MAX_PATH || FAILED(CoCreateGuid(&guid))) {
+    std::wstring digits;
+    if (length == 0 || length >= MAX_PATH || !RandomHexDigits(&digits)) {
         return std::wstring();
     }
     wchar_t name[160];
-    if (FAILED(StringCchPrintfW(name, sizeof(name) / sizeof(name[0]),
-                                L"%hs-%lu-%08lx%04x%04x%02x%02x%02x%02x%02x%02x%02x%02x.dmp",
-                                g_application, GetCurrentProcessId(), guid.Data1, guid.Data2,
-                                guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2],
-                                guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6],
-                                guid.Data4[7]))) {
+    if (FAILED(StringCchPrintfW(name, sizeof(name) / sizeof(name[0]), L"%hs-%lu-%s.dmp",
+                                g_application, GetCurrentProcessId(), digits.c_str()))) {
         return std::wstring();
     }
     return std::wstring(tempFolder) + name;
