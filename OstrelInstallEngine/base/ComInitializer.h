@@ -23,4 +23,17 @@ private:
     HRESULT m_result;
 };
 
+// COM entered on demand: the first operation of a thread that needs COM
+// initialises a single-threaded apartment (what the shell's and the games'
+// objects expect), which stays for the rest of the thread and is left at its
+// end. A thread that needs no COM never pays for it: under Wine a process's
+// first single-threaded apartment loads the window system (70 to 110 ms).
+class ThreadApartment {
+public:
+    // Once per thread; throws (10093) when that first CoInitialize failed.
+    static void Enter();
+    // At the end of a thread that may have entered.
+    static void Leave();
+};
+
 }  // namespace OstrelInstallEngine

@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "base/Check.h"
+#include "base/ComInitializer.h"
 #include "base/FailureSites.h"
 #include "base/Exception.h"
 #include "base/Localizer.h"
@@ -68,6 +69,7 @@ void InstallMsi(ScriptCall& call)
 {
     const std::wstring packagePath = call.WideArgument(1);
     const std::wstring commandLine = call.WideArgument(2);
+    ThreadApartment::Enter();
     MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
     const UINT result = MsiInstallProductW(packagePath.c_str(), commandLine.c_str());
     if (result != ERROR_SUCCESS && result != ERROR_SUCCESS_REBOOT_REQUIRED) {
@@ -86,6 +88,7 @@ void UninstallMsiByID(ScriptCall& call)
     const std::wstring productCode = Widen(call.NarrowArgument(1));
     const bool silent = call.BoolArgument(2);
     const bool ignoreErrors = call.BoolArgument(3);
+    ThreadApartment::Enter();
     if (silent) {
         MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
     }

@@ -59,7 +59,7 @@ void SaveLink(Transaction& transaction, IPersistFile* file, const std::wstring& 
 
 void ShellLink::CreateShortcut(Transaction& transaction, const Fields& fields)
 {
-    ComInitializer com;
+    ThreadApartment::Enter();
     BackUpExistingLink(transaction, fields.linkPath);
     ComPtr<IShellLinkW> link;
     HRESULT result = CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER,
@@ -84,7 +84,7 @@ void ShellLink::CreateShortcut(Transaction& transaction, const Fields& fields)
 void ShellLink::CreateUrlShortcut(Transaction& transaction, const std::wstring& linkPath,
                                   const std::wstring& url)
 {
-    ComInitializer com;
+    ThreadApartment::Enter();
     BackUpExistingLink(transaction, linkPath);
     ComPtr<IUniformResourceLocatorW> shortcut;
     HRESULT result = CoCreateInstance(kInternetShortcutClass, nullptr, CLSCTX_INPROC_SERVER,

@@ -3,6 +3,7 @@
 #include "base/BStr.h"
 #include "base/Check.h"
 #include "base/FailureSites.h"
+#include "base/ComInitializer.h"
 #include "base/ComPtr.h"
 #include "base/GenericException.h"
 #include "base/Localizer.h"
@@ -20,6 +21,7 @@ const HRESULT kGameNotRegistered = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
 // Null when the system has no Game Explorer.
 ComPtr<IGameExplorer> CreateGameExplorer()
 {
+    ThreadApartment::Enter();
     ComPtr<IGameExplorer> explorer;
     const HRESULT result = CoCreateInstance(kClsidGameExplorer, nullptr, CLSCTX_INPROC_SERVER,
                                             kIidGameExplorer, explorer.ReceiveVoid());

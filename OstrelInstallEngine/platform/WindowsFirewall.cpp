@@ -4,6 +4,7 @@
 
 #include "base/BStr.h"
 #include "base/Check.h"
+#include "base/ComInitializer.h"
 #include "base/ComPtr.h"
 #include "base/FailureSites.h"
 #include "base/Localizer.h"
@@ -34,6 +35,7 @@ HRESULT InitializeFirewallProfile(INetFwProfile** fwProfile)
 {
     OSTREL_CHECK(fwProfile != NULL, 10111);
     *fwProfile = nullptr;
+    ThreadApartment::Enter();
     ComPtr<INetFwMgr> manager;
     HRESULT hr = CoCreateInstance(kClsidNetFwMgr, nullptr, CLSCTX_INPROC_SERVER,
                                   __uuidof(INetFwMgr), manager.ReceiveVoid());

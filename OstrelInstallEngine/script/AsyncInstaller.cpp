@@ -126,10 +126,7 @@ DWORD AsyncInstaller::RunWorker()
     AsyncInstallerState resultState = AIS_FINISHED;
     std::unique_ptr<Exception> error;
     {
-        ComInitializer com;
         try {
-            const HRESULT result = com.Result();
-            OSTREL_CHECK_HRESULT(result, 10093);
             m_package->Execute();
         } catch (const CancelInstallException&) {
             resultState = AIS_CANCELLED;
@@ -142,6 +139,8 @@ DWORD AsyncInstaller::RunWorker()
             error = std::make_unique<SanityCheckException>(L"Unknown exception in the installer",
                                                            10146);
         }
+        // The script's operations enter COM on this thread when they need it.
+        ThreadApartment::Leave();
     }
     if (error) {
         PrintFormatted(stdout, L"Install error:\n%s\n", error->GetReport().c_str());

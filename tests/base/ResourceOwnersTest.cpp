@@ -8,12 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "TestSupport.h"
 #include "base/BStr.h"
 #include "base/ComInitializer.h"
 #include "base/ComPtr.h"
+#include "base/Exception.h"
 #include "base/RegistryKey.h"
 #include "base/UniqueHandle.h"
 
@@ -22,6 +24,7 @@ namespace {
 using OstrelInstallEngine::BStr;
 using OstrelInstallEngine::ComInitializer;
 using OstrelInstallEngine::ComPtr;
+using OstrelInstallEngine::ThreadApartment;
 using OstrelInstallEngine::RegistryKey;
 using OstrelInstallEngine::UniqueFileHandle;
 using OstrelInstallEngine::UniqueFindHandle;
@@ -210,6 +213,33 @@ TEST(ComOwnersTest, BStrAndComInitializer)
         ComInitializer inner;
         EXPECT_EQ(S_FALSE, inner.Result());
     }
+}
+
+// A thread enters its apartment once, at its first need, and leaves it at
+// its end; a thread already in the multithreaded apartment gets 10093 with
+// the system's code.
+TEST(ComOwnersTest, ThreadApartmentEntersOnceAndLeaves)
+{
+    std::thread([] {
+        ThreadApartment::Enter();
+        ThreadApartment::Enter();
+        EXPECT_EQ(S_FALSE, CoInitialize(nullptr));
+        CoUninitialize();
+        ThreadApartment::Leave();
+        EXPECT_EQ(S_OK, CoInitialize(nullptr));
+        CoUninitialize();
+    }).join();
+    std::thread([] {
+        ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        try {
+            ThreadApartment::Enter();
+            ADD_FAILURE() << "entered a single-threaded apartment on a multithreaded thread";
+        } catch (const OstrelInstallEngine::Exception& error) {
+            EXPECT_EQ(L"10093:80010106", error.GetErrorCode());  // RPC_E_CHANGED_MODE
+        }
+        ThreadApartment::Leave();
+        CoUninitialize();
+    }).join();
 }
 
 }  // namespace
