@@ -1,6 +1,7 @@
 #include "base/Util.h"
 
-#include <objbase.h>
+#include <windows.h>
+#include <ntsecapi.h>
 #include <shlwapi.h>
 
 #include <cctype>
@@ -167,14 +168,21 @@ std::wstring CanonicalizePath(const std::wstring& path)
     return canonical;
 }
 
+// A version 4 GUID made here from the system's random source, as CoCreateGuid
+// makes it: its COM library would bring in the window system, which costs
+// every process that starts the uninstall 20 to 30 ms under Wine.
 std::wstring MakeGuidString()
 {
-    GUID guid;
-    HRESULT result = CoCreateGuid(&guid);
-    OSTREL_CHECK_HRESULT(result, 10010);
-    return FormatWide(L"%08x%04x%04x%02x%02x%02x%02x%02x%02x%02x%02x", guid.Data1, guid.Data2,
-                      guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3],
-                      guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+    unsigned char bytes[16];
+    OSTREL_CHECK(RtlGenRandom(bytes, sizeof(bytes)), 10010);
+    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
+    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
+    std::wstring digits;
+    for (unsigned char byte : bytes) {
+        digits += L"0123456789abcdef"[byte >> 4];
+        digits += L"0123456789abcdef"[byte & 0xF];
+    }
+    return digits;
 }
 
 namespace {
