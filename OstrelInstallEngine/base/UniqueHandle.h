@@ -96,6 +96,12 @@ struct ModuleHandleTraits {
     static bool Close(Handle handle) { return FreeLibrary(handle) != FALSE; }
 };
 
+struct MappedViewTraits {
+    using Handle = const void*;
+    static Handle Invalid() { return nullptr; }
+    static bool Close(Handle view) { return UnmapViewOfFile(view) != FALSE; }
+};
+
 // Events, threads, processes, mutexes, pipes: invalid as NULL.
 using UniqueHandle = UniqueHandleT<NullInvalidHandleTraits>;
 // Files from CreateFileW: invalid as INVALID_HANDLE_VALUE.
@@ -104,5 +110,7 @@ using UniqueFileHandle = UniqueHandleT<FileHandleTraits>;
 using UniqueFindHandle = UniqueHandleT<FindHandleTraits>;
 // LoadLibrary results.
 using UniqueModule = UniqueHandleT<ModuleHandleTraits>;
+// MapViewOfFile results.
+using UniqueMappedView = UniqueHandleT<MappedViewTraits>;
 
 }  // namespace OstrelInstallEngine

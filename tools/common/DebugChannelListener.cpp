@@ -21,8 +21,8 @@ bool DebugChannelListener::Open(std::wstring* failure)
     }
     m_bufferReady.Set(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY"));
     m_dataReady.Set(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY"));
-    m_buffer = static_cast<const char*>(MapViewOfFile(m_mapping.Get(), FILE_MAP_READ, 0, 0, 0));
-    if (!m_bufferReady.IsValid() || !m_dataReady.IsValid() || m_buffer == nullptr) {
+    m_view.Set(MapViewOfFile(m_mapping.Get(), FILE_MAP_READ, 0, 0, 0));
+    if (!m_bufferReady.IsValid() || !m_dataReady.IsValid() || !m_view.IsValid()) {
         *failure = L"cannot open the debug-output events";
         return false;
     }
@@ -35,8 +35,9 @@ bool DebugChannelListener::Receive(DWORD timeoutMs, DWORD* processId, std::strin
     if (WaitForSingleObject(m_dataReady.Get(), timeoutMs) != WAIT_OBJECT_0) {
         return false;
     }
-    *processId = *reinterpret_cast<const DWORD*>(m_buffer);
-    const char* message = m_buffer + sizeof(DWORD);
+    const char* buffer = static_cast<const char*>(m_view.Get());
+    *processId = *reinterpret_cast<const DWORD*>(buffer);
+    const char* message = buffer + sizeof(DWORD);
     *text = std::string(message, strnlen(message, kBufferSize - sizeof(DWORD)));
     SetEvent(m_bufferReady.Get());
     return true;

@@ -22,5 +22,5 @@ private:
     OstrelInstallEngine::UniqueHandle m_mapping;
     OstrelInstallEngine::UniqueHandle m_bufferReady;
     OstrelInstallEngine::UniqueHandle m_dataReady;
-    const char* m_buffer = nullptr;
+    OstrelInstallEngine::UniqueMappedView m_view;
 };
