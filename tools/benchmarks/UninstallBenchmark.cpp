@@ -1,5 +1,5 @@
 // The Windows side of tools/benchmarks/run-uninstall-benchmark.sh:
-//   UninstallBenchmark time chain|folder <game folder> <command line>
+//   UninstallBenchmark time chain|folder <game folder> <command line> [apparatus]
 //     starts the command with its standard output and error on a pipe and
 //     waits until the game folder is gone and, with "chain", every holder of
 //     the pipe has ended (an uninstaller that relaunches itself returns
@@ -7,7 +7,10 @@
 //     copy ends only with the folder). Prints "name value" lines: the seconds, the seconds to the first
 //     "PROGRESS" line on the debug-output channel, to the game folder's end
 //     and to the final line (SUCCESS or ERROR), and the largest peak
-//     working set among the processes that the command started.
+//     working set among the processes that the command started. The
+//     apparatus is "all" (the default), "no-sampler" (no working set) or
+//     "folder-only" (no sampler and no listener: only the folder is polled),
+//     to find what of it slows what it times.
 //   UninstallBenchmark hold-desktop <ready file>
 //     keeps Wine's desktop process alive until it is ended (see HoldDesktop);
 //     writes the ready file once the desktop is there.
@@ -104,11 +107,24 @@ bool PipeIsOpen(HANDLE outputRead)
     return true;
 }
 
-int Time(bool toChainEnd, const std::wstring& gameFolder, std::wstring commandLine)
+struct Apparatus {
+    bool sampler = true;
+    bool listener = true;
+};
+
+bool ParseApparatus(const std::wstring& name, Apparatus* apparatus)
+{
+    apparatus->sampler = name == L"all";
+    apparatus->listener = name != L"folder-only";
+    return name == L"all" || name == L"no-sampler" || name == L"folder-only";
+}
+
+int Time(bool toChainEnd, const std::wstring& gameFolder, std::wstring commandLine,
+         Apparatus apparatus)
 {
     DebugChannelListener listener;
     std::wstring failure;
-    if (!listener.Open(&failure)) {
+    if (apparatus.listener && !listener.Open(&failure)) {
         PrintFormatted(stderr, L"UninstallBenchmark: %s\n", failure.c_str());
         return 1;
     }
@@ -138,10 +154,17 @@ int Time(bool toChainEnd, const std::wstring& gameFolder, std::wstring commandLi
             std::fputs("UninstallBenchmark: gave up waiting\n", stderr);
             return 1;
         }
-        if (poll % kSampleEveryPolls == 0) {
+        if (apparatus.sampler && poll % kSampleEveryPolls == 0) {
             sampler.Sample();
         }
-        if (listener.Receive(kPollMs, &processId, &text) && sampler.Contains(processId)) {
+        if (!apparatus.listener) {
+            Sleep(kPollMs);
+            continue;
+        }
+        // Without the sampler the family is never refreshed: every line
+        // counts.
+        if (listener.Receive(kPollMs, &processId, &text) &&
+            (!apparatus.sampler || sampler.Contains(processId))) {
             if (firstProgress < 0 && text.find("PROGRESS\t") != std::string::npos) {
                 firstProgress = SecondsSince(start);
             }
@@ -224,8 +247,9 @@ int main()
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     LocalMemory argvOwner(argv);
     const std::wstring mode = argc > 1 ? argv[1] : L"";
-    if (mode == L"time" && argc == 5) {
-        return Time(std::wstring(argv[2]) == L"chain", argv[3], argv[4]);
+    Apparatus apparatus;
+    if (mode == L"time" && (argc == 5 || (argc == 6 && ParseApparatus(argv[5], &apparatus)))) {
+        return Time(std::wstring(argv[2]) == L"chain", argv[3], argv[4], apparatus);
     }
     if (mode == L"hold-desktop" && argc == 3) {
         return HoldDesktop(argv[2]);
@@ -233,7 +257,8 @@ int main()
     if (mode == L"delete" && argc == 3) {
         return DeleteListed(argv[2]);
     }
-    std::fputs("usage: UninstallBenchmark time chain|folder <game folder> <command line> | "
+    std::fputs("usage: UninstallBenchmark time chain|folder <game folder> <command line> "
+               "[all|no-sampler|folder-only] | "
                "hold-desktop <ready file> | delete <list>\n",
                stderr);
     return 2;
