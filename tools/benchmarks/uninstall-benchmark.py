@@ -82,6 +82,9 @@ class Bench:
         values = dict(line.split(" ", 1) for line in
                       result.stdout.decode().replace("\r", "").splitlines() if " " in line)
         time.sleep(SETTLE_SECONDS)
+        if "error" in values or "folder_gone" not in values:
+            print("warning: %s: %s" % (" ".join(command), values.get("error", "no figures")),
+                  flush=True)
         return {key: float(value) for key, value in values.items() if key != "error"}
 
 
