@@ -22,14 +22,16 @@ namespace {
 // restart.
 const DWORD kLauncherEndWaitMs = 30000;
 
-using QueryInformationProcessFunction = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
+using QueryInformationProcessFunction =
+    NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
 
 // Asked of the process itself rather than looked up in a process snapshot,
 // which cost 11 ms of every quiet start under Wine.
 DWORD ParentProcessId()
 {
-    const auto queryInformation = reinterpret_cast<QueryInformationProcessFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    const auto queryInformation =
+        reinterpret_cast<QueryInformationProcessFunction>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
     PROCESS_BASIC_INFORMATION information = {};
     if (queryInformation == nullptr ||
         queryInformation(GetCurrentProcess(), ProcessBasicInformation, &information,
@@ -92,7 +94,8 @@ FileView MapWholeFile(const std::wstring& path)
     if (!handle.IsValid() || !GetFileSizeEx(handle.Get(), &size) || size.QuadPart == 0) {
         return file;
     }
-    const UniqueHandle mapping(CreateFileMappingW(handle.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    const UniqueHandle mapping(
+        CreateFileMappingW(handle.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
     if (mapping.IsValid()) {
         file.view.Set(MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 0));
         file.size = file.view.IsValid() ? static_cast<size_t>(size.QuadPart) : 0;
@@ -143,7 +146,7 @@ std::unique_ptr<LauncherProcess> LauncherProcess::Find()
         return nullptr;
     }
     const DWORD parentId = ParentProcessId();
-        if (!RunsFromTempPath(self) || parentId == 0) {
+    if (!RunsFromTempPath(self) || parentId == 0) {
         return nullptr;
     }
     // The handle keeps the parent's id from going to another process; an
@@ -153,7 +156,7 @@ std::unique_ptr<LauncherProcess> LauncherProcess::Find()
         return nullptr;
     }
     const std::wstring launcher = ImagePath(parent.Get());
-        if (launcher.empty() || !IsCopyOf(launcher, self)) {
+    if (launcher.empty() || !IsCopyOf(launcher, self)) {
         return nullptr;
     }
     return std::unique_ptr<LauncherProcess>(new LauncherProcess(std::move(parent), launcher));

@@ -24,7 +24,8 @@ int main(int argc, char** argv)
         }
         // The paths are plain ASCII, so each byte is one UTF-16 unit.
         const std::wstring path(line + 2, line + std::strlen(line));
-        const BOOL removed = line[0] == 'F' ? DeleteFileW(path.c_str()) : RemoveDirectoryW(path.c_str());
+        const BOOL removed =
+            line[0] == 'F' ? DeleteFileW(path.c_str()) : RemoveDirectoryW(path.c_str());
         failures += removed ? 0 : 1;
     }
     std::fclose(list);
