@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "ScriptRun.h"
+#include "base/LocalMemory.h"
 
 #include <sddl.h>
 #include <shlwapi.h>
@@ -133,10 +134,10 @@ void CreateReadOnlyKey(const std::wstring& subkey)
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KRSD;;;WD)", SDDL_REVISION_1,
                                                          &descriptor, nullptr);
+    const OstrelInstallEngine::LocalMemory descriptorOwner(descriptor);
     OstrelInstallEngine::RegistryKey key;
     RegOpenKeyExW(HKEY_CURRENT_USER, subkey.c_str(), 0, WRITE_DAC, key.Receive());
     RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor);
-    LocalFree(descriptor);
 }
 
 class RegistryScriptApiTest : public testing::TestWithParam<Case> {

@@ -9,8 +9,6 @@
 // error as "file:line: error: text". Exit codes: PackagerError.h.
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -22,6 +20,7 @@
 #include "ZipWriter.h"
 #include "base/Exception.h"
 #include "base/Util.h"
+#include "common/CommandLine.h"
 
 namespace {
 
@@ -32,13 +31,14 @@ const wchar_t kUsage[] =
     L"usage: OstrelPackager build <uninstaller.exe> <package folder> <output.exe> [--force]\n"
     L"       OstrelPackager tables <installed folder>\n";
 
+// The arguments after the program's name.
 std::vector<std::wstring> Arguments()
 {
-    int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::wstring> result(arguments + 1, arguments + count);
-    LocalFree(arguments);
-    return result;
+    std::vector<std::wstring> arguments = CommandLineArguments();
+    if (!arguments.empty()) {
+        arguments.erase(arguments.begin());
+    }
+    return arguments;
 }
 
 FILETIME LastWriteTime(const std::wstring& path)

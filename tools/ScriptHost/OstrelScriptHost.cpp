@@ -11,8 +11,6 @@
 //                    [--signal-event name] [--progress]
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -30,6 +28,7 @@
 #include "base/Util.h"
 #include "base/ResourceExtractor.h"
 #include "base/UniqueHandle.h"
+#include "common/CommandLine.h"
 #include "streams/ZipFilePackage.h"
 
 namespace {
@@ -120,10 +119,7 @@ bool ParseOption(const std::vector<std::wstring>& args, size_t* i, Options* opti
 
 bool ParseCommandLine(Options* options)
 {
-    int argc = 0;
-    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    std::vector<std::wstring> args(argv, argv + argc);
-    LocalFree(argv);
+    const std::vector<std::wstring> args = CommandLineArguments();
     for (size_t i = 1; i < args.size(); ++i) {
         if (args[i].compare(0, 2, L"--") == 0) {
             if (!ParseOption(args, &i, options)) {

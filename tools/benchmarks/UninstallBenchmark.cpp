@@ -19,16 +19,16 @@
 //     RemoveDirectoryW, nothing else.
 #include <windows.h>
 #include <psapi.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <algorithm>
 #include <map>
 #include <string>
+#include <vector>
 
-#include "base/LocalMemory.h"
 #include "base/UniqueHandle.h"
 #include "base/Util.h"
+#include "common/CommandLine.h"
 #include "common/DebugChannelListener.h"
 #include "common/PipedCommand.h"
 #include "common/ProcessFamily.h"
@@ -243,13 +243,12 @@ int HoldDesktop(const std::wstring& readyFile)
 
 int main()
 {
-    int argc = 0;
-    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    LocalMemory argvOwner(argv);
+    const std::vector<std::wstring> argv = CommandLineArguments();
+    const size_t argc = argv.size();
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     Apparatus apparatus;
     if (mode == L"time" && (argc == 5 || (argc == 6 && ParseApparatus(argv[5], &apparatus)))) {
-        return Time(std::wstring(argv[2]) == L"chain", argv[3], argv[4], apparatus);
+        return Time(argv[2] == L"chain", argv[3], argv[4], apparatus);
     }
     if (mode == L"hold-desktop" && argc == 3) {
         return HoldDesktop(argv[2]);

@@ -3,24 +3,23 @@
 //   HoldFile <path> <milliseconds>
 // Prints "held" once the file is open, and ends after the given time.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <cwchar>
+#include <string>
+#include <vector>
 
-#include "base/LocalMemory.h"
 #include "base/UniqueHandle.h"
+#include "common/CommandLine.h"
 
 int main()
 {
-    int argc = 0;
-    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    const OstrelInstallEngine::LocalMemory arguments(argv);
-    if (argc != 3) {
+    const std::vector<std::wstring> arguments = CommandLineArguments();
+    if (arguments.size() != 3) {
         std::fputs("usage: HoldFile <path> <milliseconds>\n", stderr);
         return 2;
     }
-    OstrelInstallEngine::UniqueFileHandle file(CreateFileW(argv[1], GENERIC_READ, FILE_SHARE_READ, nullptr,
+    OstrelInstallEngine::UniqueFileHandle file(CreateFileW(arguments[1].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
         std::fprintf(stderr, "cannot open the file (error %lu)\n", GetLastError());
@@ -28,6 +27,6 @@ int main()
     }
     std::puts("held");
     std::fflush(stdout);
-    Sleep(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
+    Sleep(static_cast<DWORD>(std::wcstoul(arguments[2].c_str(), nullptr, 10)));
     return 0;
 }
