@@ -1,6 +1,7 @@
 #include "base/Platform.h"
 
 #include "base/Check.h"
+#include "base/UniqueHandle.h"
 
 namespace OstrelInstallEngine {
 
@@ -8,6 +9,16 @@ namespace {
 
 // The longest path the system's wide functions take.
 const DWORD kLongestPath = 32768;
+
+// Read access to a file's or folder's attributes, through links, never
+// standing in anyone's way.
+UniqueFileHandle OpenForAttributes(const std::wstring& path)
+{
+    return UniqueFileHandle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                        nullptr));
+}
 
 }  // namespace
 
@@ -61,6 +72,41 @@ std::wstring GetFinalPath(HANDLE handle)
         }
         path.resize(length + 1);
     }
+}
+
+DWORD GetAttributes(HANDLE handle)
+{
+    FILE_BASIC_INFO basic = {};
+    return GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof(basic))
+               ? basic.FileAttributes
+               : INVALID_FILE_ATTRIBUTES;
+}
+
+bool GetFinalFolderPath(const std::wstring& folder, std::wstring* finalPath)
+{
+    const UniqueFileHandle opened = OpenForAttributes(folder);
+    if (!opened.IsValid()) {
+        return false;
+    }
+    *finalPath = GetFinalPath(opened.Get());
+    return true;
+}
+
+bool FileIdentity::operator==(const FileIdentity& other) const
+{
+    return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
+}
+
+bool GetFileIdentity(const std::wstring& path, FileIdentity* identity)
+{
+    const UniqueFileHandle file = OpenForAttributes(path);
+    BY_HANDLE_FILE_INFORMATION information = {};
+    if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &information)) {
+        return false;
+    }
+    *identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh,
+                 information.nFileIndexLow};
+    return true;
 }
 
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name)

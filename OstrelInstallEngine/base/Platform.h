@@ -22,6 +22,27 @@ std::wstring GetExecutableFilePath();
 // form and with every link on the way resolved; empty when it cannot tell.
 std::wstring GetFinalPath(HANDLE handle);
 
+// The attributes of an open file or folder; INVALID_FILE_ATTRIBUTES when
+// the system cannot give them.
+DWORD GetAttributes(HANDLE handle);
+
+// The final path of a folder, opened through whatever links lead to it. False,
+// with the system's error, when it cannot be opened; the path is empty when
+// the system cannot name it.
+bool GetFinalFolderPath(const std::wstring& folder, std::wstring* finalPath);
+
+// A file or folder the same under any of its names (a short name, another
+// letter case, a hard link).
+struct FileIdentity {
+    DWORD volume;
+    DWORD indexHigh;
+    DWORD indexLow;
+    bool operator==(const FileIdentity& other) const;
+};
+
+// False when the path cannot be opened or its identity read.
+bool GetFileIdentity(const std::wstring& path, FileIdentity* identity);
+
 // Whether the object open as handle is the entry name of the folder whose
 // final path is folderPath, reached through no link: a link opened without
 // following it names itself, one that the system followed anyway names its

@@ -32,14 +32,6 @@ bool IsFolder(DWORD attributes)
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-DWORD AttributesOf(HANDLE handle)
-{
-    FILE_BASIC_INFO basic = {};
-    return GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof(basic))
-               ? basic.FileAttributes
-               : INVALID_FILE_ATTRIBUTES;
-}
-
 bool SetAttributes(HANDLE handle, DWORD attributes)
 {
     // Zero times leave the times as they are.
@@ -103,7 +95,7 @@ public:
             return;
         }
         const DWORD attributes =
-            AttributesOf(entry.Get()) | (listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+            GetAttributes(entry.Get()) | (listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
         if (IsFolder(attributes) && !IsLink(attributes)) {
             RemoveContents(entry.Get(), path);
         }
@@ -198,15 +190,10 @@ std::wstring ParentOf(const std::wstring& fullPath)
 // above the tree are the system's business, links inside it are not.
 bool OpenParent(const std::wstring& fullPath, std::wstring* parentPath, RemovalFailure* failure)
 {
-    const UniqueFileHandle parent(CreateFileW(
-        ParentOf(fullPath).c_str(), FILE_READ_ATTRIBUTES,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!parent.IsValid()) {
+    if (!GetFinalFolderPath(ParentOf(fullPath), parentPath)) {
         *failure = {L"CreateFileW", GetLastError()};
         return false;
     }
-    *parentPath = GetFinalPath(parent.Get());
     return true;
 }
 

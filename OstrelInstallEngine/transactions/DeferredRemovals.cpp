@@ -8,33 +8,12 @@
 
 namespace OstrelInstallEngine {
 
-bool DeferredRemovals::Identity::operator==(const Identity& other) const
-{
-    return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
-}
-
-// The same file under any of its names (a short name, another letter case).
-bool DeferredRemovals::IdentityOf(const std::wstring& path, Identity* identity)
-{
-    const UniqueFileHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                            nullptr));
-    BY_HANDLE_FILE_INFORMATION information = {};
-    if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &information)) {
-        return false;
-    }
-    *identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh,
-                 information.nFileIndexLow};
-    return true;
-}
-
 void DeferredRemovals::SetHeldFiles(const std::vector<std::wstring>& paths)
 {
     m_held.clear();
     for (const std::wstring& path : paths) {
-        Identity identity;
-        if (IdentityOf(path, &identity)) {
+        FileIdentity identity;
+        if (GetFileIdentity(path, &identity)) {
             m_held.push_back(identity);
         }
     }
@@ -42,8 +21,8 @@ void DeferredRemovals::SetHeldFiles(const std::vector<std::wstring>& paths)
 
 bool DeferredRemovals::IsHeldOrWaiting(const std::wstring& path) const
 {
-    Identity identity;
-    return IdentityOf(path, &identity) &&
+    FileIdentity identity;
+    return GetFileIdentity(path, &identity) &&
            (std::find(m_held.begin(), m_held.end(), identity) != m_held.end() ||
             std::find(m_waitingFolders.begin(), m_waitingFolders.end(), identity) !=
                 m_waitingFolders.end());
@@ -73,9 +52,9 @@ bool DeferredRemovals::DeferFile(const std::wstring& path)
 
 bool DeferredRemovals::DeferFolder(const std::wstring& path)
 {
-    Identity identity;
+    FileIdentity identity;
     if (m_held.empty() || !IsExactFilePath(path) || !HoldsOnlyHeldOrWaiting(path) ||
-        !IdentityOf(path, &identity)) {
+        !GetFileIdentity(path, &identity)) {
         return false;
     }
     m_waitingFolders.push_back(identity);

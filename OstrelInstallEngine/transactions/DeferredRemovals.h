@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Platform.h"
+
 namespace OstrelInstallEngine {
 
 class DeferredRemovals {
@@ -30,24 +32,17 @@ public:
     void Perform();
 
 private:
-    struct Identity {
-        DWORD volume;
-        DWORD indexHigh;
-        DWORD indexLow;
-        bool operator==(const Identity& other) const;
-    };
     struct Removal {
         std::wstring path;
         bool isFolder;
     };
 
-    static bool IdentityOf(const std::wstring& path, Identity* identity);
     bool IsHeldOrWaiting(const std::wstring& path) const;
     bool HoldsOnlyHeldOrWaiting(const std::wstring& folder) const;
 
-    std::vector<Identity> m_held;
+    std::vector<FileIdentity> m_held;
     // The folders that wait, by identity, so that their parent can wait too.
-    std::vector<Identity> m_waitingFolders;
+    std::vector<FileIdentity> m_waitingFolders;
     std::vector<Removal> m_removals;
 };
 

@@ -95,13 +95,6 @@ UniqueFileHandle OpenExactEntry(const std::wstring& parentPath, const std::wstri
     return entry;
 }
 
-DWORD AttributesOf(HANDLE handle)
-{
-    BY_HANDLE_FILE_INFORMATION information = {};
-    return GetFileInformationByHandle(handle, &information) ? information.dwFileAttributes
-                                                            : INVALID_FILE_ATTRIBUTES;
-}
-
 bool HasAttributes(DWORD attributes, DWORD required, DWORD forbidden)
 {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & required) == required &&
@@ -122,7 +115,7 @@ bool IsFolderOfEndedRun(const std::wstring& tempPath, const std::wstring& name)
     const UniqueFileHandle folder =
         OpenExactEntry(tempPath, name, READ_CONTROL | FILE_READ_ATTRIBUTES);
     if (!folder.IsValid() ||
-        !HasAttributes(AttributesOf(folder.Get()), FILE_ATTRIBUTE_DIRECTORY,
+        !HasAttributes(GetAttributes(folder.Get()), FILE_ATTRIBUTE_DIRECTORY,
                        FILE_ATTRIBUTE_REPARSE_POINT) ||
         !IsOwnedByThisAccount(folder.Get())) {
         return false;
@@ -130,7 +123,7 @@ bool IsFolderOfEndedRun(const std::wstring& tempPath, const std::wstring& name)
     const UniqueFileHandle marker = OpenExactEntry(GetFinalPath(folder.Get()),
                                                    RunTempFolder::kRunMarkerName, FILE_READ_ATTRIBUTES);
     return marker.IsValid() &&
-           HasAttributes(AttributesOf(marker.Get()), 0,
+           HasAttributes(GetAttributes(marker.Get()), 0,
                          FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT) &&
            HasRunEnded(name);
 }
@@ -143,11 +136,8 @@ std::wstring FinalTempPath()
     if (!TryGetTempPath(&tempPath, &error)) {
         return std::wstring();
     }
-    const UniqueFileHandle folder(CreateFileW(tempPath.c_str(), FILE_READ_ATTRIBUTES,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                              nullptr));
-    return folder.IsValid() ? GetFinalPath(folder.Get()) : std::wstring();
+    std::wstring finalPath;
+    return GetFinalFolderPath(tempPath, &finalPath) ? finalPath : std::wstring();
 }
 
 }  // namespace

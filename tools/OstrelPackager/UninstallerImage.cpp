@@ -2,6 +2,7 @@
 
 #include "PackagerError.h"
 #include "PeImageFile.h"
+#include "base/Platform.h"
 #include "base/UniqueHandle.h"
 #include "base/Util.h"
 
@@ -194,14 +195,6 @@ private:
     HANDLE m_update;
 };
 
-bool IdentityOf(const std::wstring& path, BY_HANDLE_FILE_INFORMATION* info)
-{
-    UniqueFileHandle file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE |
-                                      FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return file.IsValid() && GetFileInformationByHandle(file.Get(), info);
-}
-
 }  // namespace
 
 bool IsSameFile(const std::wstring& first, const std::wstring& second)
@@ -209,11 +202,9 @@ bool IsSameFile(const std::wstring& first, const std::wstring& second)
     if (_wcsicmp(CanonicalizePath(first).c_str(), CanonicalizePath(second).c_str()) == 0) {
         return true;
     }
-    BY_HANDLE_FILE_INFORMATION a = {};
-    BY_HANDLE_FILE_INFORMATION b = {};
-    return IdentityOf(first, &a) && IdentityOf(second, &b) &&
-           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+    FileIdentity a = {};
+    FileIdentity b = {};
+    return GetFileIdentity(first, &a) && GetFileIdentity(second, &b) && a == b;
 }
 
 UninstallerImage::UninstallerImage(const std::wstring& path) : m_path(CanonicalizePath(path))
