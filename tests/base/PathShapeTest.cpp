@@ -20,7 +20,8 @@ TEST(PathShapeTest, FilePaths)
     for (const std::wstring& path :
          {L""s, L"C:\\"s, L"C:"s, L"\\"s, L"\\\\server\\share"s, L"\\\\?\\C:\\"s, L"C:\\Games\\"s,
           L"C:\\Games\\\\Vekt"s, L"C:/Games/"s, L"C:\\Games\\.."s, L"C:\\Games\\.\\x"s,
-          L"C:\\Games\\*"s, L"C:\\Games\\Vekt\0\\.."s}) {
+          L"C:\\Games\\*"s, L"C:\\Games\\Vekt\0\\.."s, L"C:\\Games\0\\Vekt"s, L"\\\\?\\UNC\\server\\share"s,
+          L"\\\\?\\UNC\\server"s}) {
         EXPECT_FALSE(IsExactFilePath(path)) << path;
     }
 }

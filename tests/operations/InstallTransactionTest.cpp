@@ -190,18 +190,19 @@ TEST_F(InstallTransactionTest, FailureAfterEachOperationRestoresEverything)
 }
 
 // Once the commit has begun nothing is rolled back: a commit function that
-// raises after a file and a key were replaced leaves the new version of each,
-// complete and without a backup, the later commit tasks still run, and the
-// run ends with the failure as a problem.
+// raises first, before the backups of a replaced file and key are removed,
+// leaves the new version of each, complete and without a backup (the later
+// commit tasks, the backups' removal among them, still run), and the run ends
+// with the failure as a problem.
 TEST_F(InstallTransactionTest, FailingCommitKeepsOneCompleteVersion)
 {
     ScriptRun script(R"lua(
         local branch = props.Key .. L"\\Branch"
+        install.AddCommitTask(function() error("the commit step failed") end)
         install.CreateFile("payload/replacement.txt", props.Root .. L"\\app\\old.dat")
         install.ClearAndRemoveRegKey(branch)
         install.CreateRegKey(branch)
         install.SetRegValue(branch, L"C", L"new c")
-        install.AddCommitTask(function() error("the commit step failed") end)
         install.AddCommitTask(function() props.LaterTask = L"ran" end))lua",
                      {{"Root", m_folder.Path()}, {"Key", m_key.KeyPath()}},
                      {{"payload/replacement.txt", "replacement"}});

@@ -174,6 +174,17 @@ TEST_P(RegistryScriptApiTest, Behaves)
     const auto failure = script.Failure();
     EXPECT_EQ(c.failure ? c.failure : L"", failure ? failure->GetErrorCode() : L"")
         << (failure ? failure->what() : "");
+    // 10003 is any Lua error of the run: the called function's argument check
+    // must be the one.
+    if (failure && failure->GetErrorCode() == L"10003") {
+        const std::string lua = c.lua;
+        const size_t name = lua.find("install.") + 8;
+        const std::string function = lua.substr(name, lua.find('(', name) - name);
+        EXPECT_NE(std::string::npos, std::string(failure->what()).find("' (bad argument)"))
+            << failure->what();
+        EXPECT_NE(std::string::npos, std::string(failure->what()).find("to '" + function + "'"))
+            << failure->what();
+    }
     if (c.result) {
         EXPECT_EQ(c.result, script.Prop("Result"));
     }

@@ -16,8 +16,10 @@ namespace {
 
 using namespace OstrelInstallEngine;
 using OstrelTest::AccessList;
+using OstrelTest::ForgetPendingDeletionsUnder;
 using OstrelTest::HostLinks;
 using OstrelTest::PathExists;
+using OstrelTest::PendingDeletionsUnder;
 using OstrelTest::ReadFileBytes;
 using OstrelTest::ScopedEnvironmentVariable;
 using OstrelTest::TempFolder;
@@ -119,6 +121,11 @@ TEST(RunTempFolderTest, SweepsOnlyFoldersOfKilledRuns)
         EXPECT_EQ(!c.listed, PathExists(scratch.File(c.name + L"\\00000000_TEMP"))) << c.name;
     }
     EXPECT_TRUE(PathExists(live.GetPath() + kMarker));
+    // What could not go waits for the restart: the killed run's folder, never
+    // the link inside it.
+    EXPECT_EQ(std::vector<std::wstring>{scratch.File(L"0123456789abcdef0123456789abcdef")},
+              PendingDeletionsUnder(scratch.Path()));
+    ForgetPendingDeletionsUnder(scratch.Path());
 }
 
 }  // namespace

@@ -90,6 +90,7 @@ TEST_F(BootstrapTest, QuietChainLeavesOnlyItsRestartDeletions)
     const std::wstring& copy = copies[0];
     // Made for this account alone (Wine shows that as no entry for everyone).
     EXPECT_EQ(std::wstring::npos, AccessList(copy).find(L";;;WD)")) << AccessList(copy);
+    EXPECT_NE(std::wstring::npos, AccessList(copy).find(L"(A;OICI;FA;;;SY)")) << AccessList(copy);
     EXPECT_EQ((std::vector<std::wstring>{copy + L"\\BsSndRpt.exe", copy + L"\\BugSplat.dll",
                                          copy + L"\\BugSplatRC.dll", copy + L"\\DBGHELP.dll",
                                          copy + L"\\ScenarioUninstaller.exe", copy}),
@@ -132,11 +133,17 @@ TEST_F(BootstrapTest, FailuresShowTheirBoxesAndStartNothing)
     // entry, so the same line reports it, not a box of the system's loader.
     const std::wstring withoutReporter = PlaceUninstaller(MakeFolder(L"no-reporter"), UninstallerExe(),
                                                          {L"BsSndRpt.exe", L"BugSplatRC.dll", L"DBGHELP.dll"});
+    const std::wstring secondTempPath = MakeFolder(L"temp2");
     run = RunProcessChain(Quoted(DebugViewExe()) + L" " + Quoted(withoutReporter) + L" quiet",
-                          {MakeFolder(L"temp2") + L"\\"});
+                          {secondTempPath + L"\\"});
     EXPECT_EQ(2u, run.exitCode);
     EXPECT_TRUE(run.boxes.empty());
     EXPECT_EQ("ERROR\tUninstall bootstrap, Copying Problem.\n", run.output);
+    const std::vector<std::wstring> secondCopies = CopyFolders(secondTempPath);
+    ASSERT_EQ(1u, secondCopies.size());
+    EXPECT_EQ((std::vector<std::wstring>{L"BsSndRpt.exe", L"OstrelUninstaller.exe"}),
+              FileNames(secondCopies[0]));
+    EXPECT_TRUE(PendingDeletionsUnder(secondTempPath).empty());
 
     // A temp path of MAX_PATH characters or more, which the system's buffer
     // cannot take.

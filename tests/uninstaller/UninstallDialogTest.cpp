@@ -296,7 +296,8 @@ TEST_F(UninstallDialogTest, PreparationFailureShowsOneErrorBox)
 }
 
 // Esc acts as Cancel where Cancel can be pressed: before the start it closes
-// the dialog, and nothing is removed.
+// the dialog, and nothing is removed, not even the saved games it was asked
+// to remove.
 TEST_F(UninstallDialogTest, EscapeCancelsBeforeTheStart)
 {
     SHCreateDirectoryExW(nullptr, SavedGamesFolder().c_str(), nullptr);
@@ -304,6 +305,9 @@ TEST_F(UninstallDialogTest, EscapeCancelsBeforeTheStart)
     DialogUninstaller uninstaller(OSTREL_TEST_DIALOG_UNINSTALLER_EXE, L"");
     HWND dialog = uninstaller.WaitForWindowWith(kUninstallButton);
     ASSERT_NE(nullptr, dialog);
+    Click(dialog, kDeletePersonalCheck);
+    EXPECT_EQ(BST_CHECKED,
+              SendMessageW(GetDlgItem(dialog, kDeletePersonalCheck), BM_GETCHECK, 0, 0));
     PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_EQ(0u, uninstaller.WaitForExitCode());
     EXPECT_TRUE(OstrelTest::PathExists(SavedGamesFolder() + L"\\slot1.sav"));

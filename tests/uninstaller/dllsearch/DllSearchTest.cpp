@@ -7,6 +7,7 @@
 #include "TestConfig.h"
 #include "TestSupport.h"
 #include "UninstallerProcess.h"
+#include "base/UniqueHandle.h"
 
 namespace {
 
@@ -45,6 +46,16 @@ TEST(DllSearchTest, LibrariesPlantedBesideTheProgramAreNotLoaded)
         const std::wstring planted = programFolder + L"\\" + name;
         ASSERT_TRUE(CopyFileW(HostPath(OSTREL_TEST_PLANTED_DLL).c_str(), planted.c_str(), FALSE));
     }
+    // The control: a search that includes the program's folder does load the
+    // planted library by its bare name, and it leaves its mark.
+    {
+        SetDllDirectoryW(programFolder.c_str());
+        const OstrelInstallEngine::UniqueModule control(LoadLibraryW(L"Riched32.dll"));
+        SetDllDirectoryW(nullptr);
+        ASSERT_TRUE(control.IsValid()) << "the planted library does not load at all";
+    }
+    ASSERT_EQ(std::vector<std::wstring>{L"Riched32.dll.loaded"}, TakeLoadMarks(programFolder))
+        << "native-first overrides are not in effect";
     const struct {
         const wchar_t* arguments;
         bool showsDialog;
